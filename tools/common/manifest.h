@@ -1,0 +1,39 @@
+// The art manifest: the runs of the bitmap catalogue in catalogue order.
+//
+// One run per line: name, width, height, count, placement ("table" or
+// "outside") and a free-text description. '#' starts a comment; blank lines
+// are ignored. A run's bitmaps are the files <art dir>/<name>/00.png,
+// 01.png, ... in order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace art {
+
+struct Run {
+  std::string name;         // a C identifier: [a-z][a-z0-9_]*
+  int width = 0;            // pixels, 1 to 255
+  int height = 0;           // pixels, 1 to 255
+  int count = 0;            // bitmaps in the run, 1 to 99
+  bool in_table = false;    // true: the run fills entries of bitmap_table
+  std::string description;  // what the run shows, for people
+  int line = 0;             // line of the manifest that declares it
+};
+
+struct Manifest {
+  std::string path;  // as given to load_manifest
+  std::vector<Run> runs;
+
+  const Run* find(const std::string& name) const;
+  int table_length() const;  // bitmaps of all runs placed in the table
+};
+
+// Reads and checks a manifest. On failure returns false and sets error to
+// one line, "<path>:<line>: <what is wrong>".
+bool load_manifest(const std::string& path, Manifest& out, std::string& error);
+
+// "<art dir>/<run>/<index, two digits>.png", art dir being the manifest's folder.
+std::string bitmap_path(const Manifest& manifest, const Run& run, int index);
+
+}  // namespace art
