@@ -1,0 +1,38 @@
+// The bitmap record: its layout and the byte-size rule every consumer uses.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <type_traits>
+
+#include "bitmap.h"
+
+namespace {
+
+TEST(BitmapRecord, FieldsAreWidthHeightPixelsInThatOrder) {
+  static_assert(std::is_same_v<decltype(sBITMAP::width), uint8_t>);
+  static_assert(std::is_same_v<decltype(sBITMAP::height), uint8_t>);
+  static_assert(std::is_same_v<decltype(sBITMAP::pixels), const uint8_t*>);
+  EXPECT_EQ(offsetof(sBITMAP, width), 0u);
+  EXPECT_EQ(offsetof(sBITMAP, height), 1u);
+  EXPECT_GT(offsetof(sBITMAP, pixels), offsetof(sBITMAP, height));
+}
+
+TEST(BitmapRecord, ByteSizeIsTwoBytesPerPixel) {
+  struct Case {
+    uint8_t width, height;
+    uint32_t bytes;
+  };
+  const Case cases[] = {
+      {9, 12, 216},     {5, 7, 70},   {80, 160, 25600}, {100, 100, 20000},
+      {0, 160, 0},      {80, 0, 0},   {0, 0, 0},        {1, 1, 2},
+      {255, 255, 130050},  // 0xFC02 twice over: needs more than 16 bits
+  };
+  for (const Case& c : cases) {
+    sBITMAP record{c.width, c.height, nullptr};
+    EXPECT_EQ(bitmap_byte_size(&record), c.bytes) << int{c.width} << " x " << int{c.height};
+    EXPECT_EQ(bitmap_size_bytes(c.width, c.height), c.bytes);
+  }
+  static_assert(std::is_same_v<decltype(bitmap_size_bytes(1, 1)), uint32_t>);
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+// The catalogue as the program is built with it: the shape of bitmap_table,
+// the pixel values the program's output depends on, and a golden table of
+// every bitmap so that any drift in the art or the converter shows as a diff.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bitmap_runs.h"
+#include "bitmaps.h"
+
+namespace {
+
+// The pixel at (x, y), reading the stored bytes high byte first.
+uint16_t pixel(const sBITMAP& b, int x, int y) {
+  const uint8_t* p = b.pixels + 2 * (y * b.width + x);
+  return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+
+TEST(Catalogue, WalkingTheTableVisitsTheRunsInOrder) {
+  struct Stretch {
+    int count, width, height;
+  };
+  const Stretch expected[] = {{30, 80, 160}, {14, 100, 100}, {26, 5, 7}, {70, 80, 160},
+                              {10, 9, 12},   {119, 80, 160}, {10, 9, 12}};
+  std::vector<Stretch> walked;
+  for (const sBITMAP* b : bitmap_table) {
+    ASSERT_NE(b, nullptr);
+    if (walked.empty() || walked.back().width != b->width || walked.back().height != b->height)
+      walked.push_back({0, b->width, b->height});
+    ++walked.back().count;
+  }
+  ASSERT_EQ(walked.size(), std::size(expected));
+  for (size_t i = 0; i < walked.size(); ++i) {
+    EXPECT_EQ(walked[i].count, expected[i].count) << "stretch " << i;
+    EXPECT_EQ(walked[i].width, expected[i].width) << "stretch " << i;
+    EXPECT_EQ(walked[i].height, expected[i].height) << "stretch " << i;
+  }
+  EXPECT_EQ(bitmap_table[44]->width, 5);  // A
+  EXPECT_EQ(bitmap_table[69]->height, 7);  // Z
+  EXPECT_EQ(bitmap_table[140]->width, 9);  // first-style 0
+  EXPECT_EQ(bitmap_table[269]->height, 12);  // second-style 0
+}
+
+TEST(Catalogue, EveryRecordHasItsOwnPixelArray) {
+  std::vector<const sBITMAP*> all(std::begin(bitmap_table), std::end(bitmap_table));
+  all.push_back(&farewell_bitmap);
+  all.push_back(&farewell_measured_bitmap);
+  std::set<const sBITMAP*> records(all.begin(), all.end());
+  EXPECT_EQ(records.size(), all.size());
+  // No two arrays overlap, so no record's bytes alias another's.
+  std::vector<std::pair<const uint8_t*, const uint8_t*>> spans;
+  for (const sBITMAP* b : all) spans.push_back({b->pixels, b->pixels + bitmap_byte_size(b)});
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i) EXPECT_LE(spans[i - 1].second, spans[i].first);
+}
+
+TEST(Catalogue, FarewellScreensAreFullScreenAndOutsideTheTable) {
+  for (const sBITMAP* b : {&farewell_bitmap, &farewell_measured_bitmap}) {
+    EXPECT_EQ(b->width, 80);
+    EXPECT_EQ(b->height, 160);
+    for (const sBITMAP* entry : bitmap_table) EXPECT_NE(entry, b);
+  }
+  // The measured variant is the farewell screen with marks drawn over it.
+  EXPECT_NE(0, std::memcmp(farewell_bitmap.pixels, farewell_measured_bitmap.pixels, 25600));
+}
+
+TEST(Catalogue, SecondStyleZeroHoldsExactlyTheFontMaster) {
+  const uint16_t expected[12][9] = {
+      {0x0000, 0x80EC, 0xD9D5, 0xF1F7, 0xF1F8, 0xF1F7, 0xD9B5, 0x810C, 0x0000},
+      {0x790D, 0xD9F8, 0xD9F8, 0xE218, 0xE1F8, 0xE218, 0xE218, 0xE218, 0x790D},
+      {0xB9F6, 0xCA19, 0x3887, 0x0000, 0x0000, 0x0000, 0x38A7, 0xCA19, 0xB9F7},
+      {0xB23A, 0xBA3A, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0xBA3A, 0xBA3A},
+      {0xAA3A, 0xA23A, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0xA23A, 0xA23A},
+      {0x925B, 0x925B, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x925B, 0x925B},
+      {0x7A5C, 0x7A5C, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x7A7C, 0x825C},
+      {0x6A7C, 0x6A7C, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x6A7C, 0x6A7C},
+      {0x5A9D, 0x5A7D, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x529D, 0x5A9D},
+      {0x3A5B, 0x429E, 0x10C9, 0x0000, 0x0000, 0x0000, 0x10C9, 0x429E, 0x3A5B},
+      {0x1970, 0x32BE, 0x2ABF, 0x2ABE, 0x2ABE, 0x32BE, 0x2ABE, 0x2ABE, 0x1970},
+      {0x0000, 0x0970, 0x1A7C, 0x1ABF, 0x1ADF, 0x1ABF, 0x1A9C, 0x0970, 0x0000},
+  };
+  const sBITMAP& zero = *bitmap_table[269];
+  ASSERT_EQ(bitmap_byte_size(&zero), 216u);
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(pixel(zero, x, y), expected[y][x]) << "x " << x << ", y " << y;
+  // High byte first: the second pixel 80EC is stored as 80 EC.
+  const uint8_t head[4] = {0x00, 0x00, 0x80, 0xEC};
+  EXPECT_EQ(0, std::memcmp(zero.pixels, head, 4));
+}
+
+TEST(Catalogue, SecondStyleNineStartsWithTheGivenPixels) {
+  const uint8_t expected[8] = {0x08, 0x00, 0x80, 0xEC, 0xD9, 0xD5, 0xF1, 0xF7};
+  EXPECT_EQ(0, std::memcmp(bitmap_table[278]->pixels, expected, 8));
+}
+
+TEST(Catalogue, CapitalsAreWhiteOnBlackOnly) {
+  for (int entry = 44; entry <= 69; ++entry) {
+    const sBITMAP& letter = *bitmap_table[entry];
+    int ink = 0;
+    for (int y = 0; y < letter.height; ++y)
+      for (int x = 0; x < letter.width; ++x) {
+        uint16_t p = pixel(letter, x, y);
+        EXPECT_TRUE(p == 0x0000 || p == 0xFFFF) << "entry " << entry << " (" << x << ", " << y << ")";
+        ink += p == 0xFFFF;
+      }
+    EXPECT_GT(ink, 5) << "entry " << entry;
+  }
+}
+
+TEST(Catalogue, StartupLogoStandsOnDarkGrey) {
+  for (int entry = 150; entry <= 184; ++entry) {
+    const sBITMAP& frame = *bitmap_table[entry];
+    int grey = 0;
+    for (uint32_t i = 0; i < bitmap_byte_size(&frame); i += 2)
+      grey += frame.pixels[i] == 0x10 && frame.pixels[i + 1] == 0x82;  // 0x1082, high byte first
+    EXPECT_GT(grey, 80 * 160 / 2) << "entry " << entry;
+  }
+}
+
+TEST(Catalogue, RunsListTheTableInOrder) {
+  int entry = 0, bitmaps = 0;
+  for (size_t r = 0; r < bitmap_run_count; ++r) {
+    const sBITMAP_RUN& run = bitmap_runs[r];
+    bitmaps += run.count;
+    if (run.first_entry == BITMAP_NOT_IN_TABLE) continue;
+    EXPECT_EQ(run.first_entry, entry) << run.name;
+    for (int i = 0; i < run.count; ++i) EXPECT_EQ(bitmap_table[entry + i], &run.records[i]) << run.name;
+    entry += run.count;
+  }
+  EXPECT_EQ(entry, BITMAP_TABLE_LENGTH);
+  EXPECT_EQ(bitmaps, 281);
+}
+
+// One line per bitmap in catalogue order: table index (or "-"), run, index
+// in the run, size, bytes, CRC-32 of the stored bytes.
+std::string golden_table() {
+  std::ostringstream out;
+  out << "# entry  run                  #   size      bytes  crc32\n";
+  for (size_t r = 0; r < bitmap_run_count; ++r) {
+    const sBITMAP_RUN& run = bitmap_runs[r];
+    for (int i = 0; i < run.count; ++i) {
+      const sBITMAP& b = run.records[i];
+      char entry[8] = "-";
+      if (run.first_entry != BITMAP_NOT_IN_TABLE) std::snprintf(entry, sizeof entry, "%d", run.first_entry + i);
+      char size[16];
+      std::snprintf(size, sizeof size, "%dx%d", b.width, b.height);
+      char line[128];
+      std::snprintf(line, sizeof line, "%-7s  %-18s  %2d  %-7s  %5u  %08lx\n", entry, run.name, i, size,
+                    bitmap_byte_size(&b), crc32(0, b.pixels, bitmap_byte_size(&b)));
+      out << line;
+    }
+  }
+  return out.str();
+}
+
+TEST(Catalogue, MatchesTheGoldenTable) {
+  const std::string actual = golden_table();
+  if (const char* update = std::getenv("UPDATE_GOLDEN"); update && *update == '1') {
+    std::ofstream(GOLDEN_TABLE, std::ios::binary) << actual;
+    GTEST_SKIP() << "rewrote " << GOLDEN_TABLE;
+  }
+  std::ifstream in(GOLDEN_TABLE, std::ios::binary);
+  ASSERT_TRUE(in) << "cannot read " << GOLDEN_TABLE;
+  std::stringstream expected;
+  expected << in.rdbuf();
+  // Line by line, so a changed bitmap is reported by its own line.
+  std::istringstream a(actual), e(expected.str());
+  std::string al, el;
+  int line = 0;
+  while (true) {
+    bool more_a = static_cast<bool>(std::getline(a, al)), more_e = static_cast<bool>(std::getline(e, el));
+    ++line;
+    if (!more_a && !more_e) break;
+    EXPECT_EQ(al, el) << GOLDEN_TABLE << ":" << line
+                      << " (if the change to the art is intended, rerun with UPDATE_GOLDEN=1)";
+  }
+}
+
+}  // namespace
