@@ -1,0 +1,180 @@
+// The two 9 x 12 digit fonts as artgen draws them: the second style's master
+// glyph comes out bit for bit, and every glyph of both styles is the same
+// shape, inked with its style's gradient on black.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "rgb565.h"
+#include "runs.h"
+
+namespace {
+
+constexpr int kWidth = 9, kHeight = 12, kDigits = 10;
+
+// The second style's 0 as the device shows it, top row first.
+constexpr uint16_t kCoolZero[kHeight][kWidth] = {
+    {0x0000, 0x80EC, 0xD9D5, 0xF1F7, 0xF1F8, 0xF1F7, 0xD9B5, 0x810C, 0x0000},
+    {0x790D, 0xD9F8, 0xD9F8, 0xE218, 0xE1F8, 0xE218, 0xE218, 0xE218, 0x790D},
+    {0xB9F6, 0xCA19, 0x3887, 0x0000, 0x0000, 0x0000, 0x38A7, 0xCA19, 0xB9F7},
+    {0xB23A, 0xBA3A, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0xBA3A, 0xBA3A},
+    {0xAA3A, 0xA23A, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0xA23A, 0xA23A},
+    {0x925B, 0x925B, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x925B, 0x925B},
+    {0x7A5C, 0x7A5C, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x7A7C, 0x825C},
+    {0x6A7C, 0x6A7C, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x6A7C, 0x6A7C},
+    {0x5A9D, 0x5A7D, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x529D, 0x5A9D},
+    {0x3A5B, 0x429E, 0x10C9, 0x0000, 0x0000, 0x0000, 0x10C9, 0x429E, 0x3A5B},
+    {0x1970, 0x32BE, 0x2ABF, 0x2ABE, 0x2ABE, 0x32BE, 0x2ABE, 0x2ABE, 0x1970},
+    {0x0000, 0x0970, 0x1A7C, 0x1ABF, 0x1ADF, 0x1ABF, 0x1A9C, 0x0970, 0x0000},
+};
+
+struct Style {
+  const char* name;
+  art::DrawBitmap draw;
+};
+const Style kStyles[] = {{"warm", art::draw_digits_warm}, {"cool", art::draw_digits_cool}};
+
+art::Image565 draw(const Style& style, int digit) { return style.draw(digit, kDigits, kWidth, kHeight); }
+
+struct Rgb {
+  int r, g, b;  // the panel's 5-, 6- and 5-bit channels
+};
+Rgb channels(uint16_t p) { return {p >> 11, (p >> 5) & 0x3F, p & 0x1F}; }
+int brightness(uint16_t p) {
+  Rgb c = channels(p);
+  return 2 * c.r + c.g + 2 * c.b;  // channels on one scale
+}
+int channel_gap(uint16_t a, uint16_t b) {
+  Rgb x = channels(a), y = channels(b);
+  return std::max({std::abs(x.r - y.r), std::abs(x.g - y.g), std::abs(x.b - y.b)});
+}
+
+std::string hex(uint16_t p) {
+  char s[8];
+  std::snprintf(s, sizeof s, "%04X", p);
+  return s;
+}
+
+// A style's full ink in row y: the brightest pixel of its 0 in that row.
+uint16_t full_ink(const art::Image565& zero, int y) {
+  uint16_t best = 0;
+  for (int x = 0; x < kWidth; ++x)
+    if (brightness(zero.at(x, y)) > brightness(best)) best = zero.at(x, y);
+  return best;
+}
+
+TEST(DigitArt, CoolZeroIsTheMasterGlyph) {
+  art::Image565 zero = art::draw_digits_cool(0, kDigits, kWidth, kHeight);
+  ASSERT_EQ(zero.width, kWidth);
+  ASSERT_EQ(zero.height, kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      EXPECT_EQ(hex(zero.at(x, y)), hex(kCoolZero[y][x])) << "row " << y + 1 << ", column " << x + 1;
+}
+
+TEST(DigitArt, CoolNineStartsWithItsGivenPixels) {
+  art::Image565 nine = art::draw_digits_cool(9, kDigits, kWidth, kHeight);
+  ASSERT_EQ(nine.width, kWidth);
+  const uint16_t given[] = {0x0800, 0x80EC, 0xD9D5, 0xF1F7};
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(hex(nine.at(x, 0)), hex(given[x])) << "column " << x + 1;
+}
+
+TEST(DigitArt, EveryDigitIsAGlyphOnBlack) {
+  for (const Style& style : kStyles)
+    for (int d = 0; d < kDigits; ++d) {
+      SCOPED_TRACE(std::string(style.name) + " " + std::to_string(d));
+      art::Image565 image = draw(style, d);
+      ASSERT_EQ(image.width, kWidth);
+      ASSERT_EQ(image.height, kHeight);
+      ASSERT_EQ(image.pixels.size(), static_cast<size_t>(kWidth * kHeight));
+      int black = 0, ink = 0;
+      for (uint16_t p : image.pixels) (p == 0x0000 ? black : ink)++;
+      EXPECT_GE(ink, 20) << "too little ink for a digit";
+      EXPECT_GE(black, 20) << "the background is not black";
+      EXPECT_EQ(image.pixels, draw(style, d).pixels) << "drawing is not repeatable";
+    }
+}
+
+TEST(DigitArt, BothStylesShareEveryGlyphsShape) {
+  for (int d = 0; d < kDigits; ++d) {
+    art::Image565 warm = draw(kStyles[0], d), cool = draw(kStyles[1], d);
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x)
+        EXPECT_EQ(warm.at(x, y) != 0, cool.at(x, y) != 0)
+            << "digit " << d << " at (" << x << ", " << y << "): warm " << hex(warm.at(x, y)) << ", cool "
+            << hex(cool.at(x, y));
+  }
+}
+
+TEST(DigitArt, DigitsAreDistinctGlyphs) {
+  std::vector<std::vector<bool>> shapes;
+  for (int d = 0; d < kDigits; ++d) {
+    std::vector<bool> shape;
+    for (uint16_t p : draw(kStyles[1], d).pixels) shape.push_back(p != 0);
+    for (size_t other = 0; other < shapes.size(); ++other)
+      EXPECT_NE(shape, shapes[other]) << "digits " << other << " and " << d << " have one shape";
+    shapes.push_back(shape);
+  }
+}
+
+// Each row of every glyph is inked with the row colour of its style's 0:
+// every row reaches it (the strokes are as heavy as the 0's), and no pixel
+// outshines it.
+TEST(DigitArt, EveryGlyphIsInkedWithItsStylesRowColours) {
+  for (const Style& style : kStyles) {
+    art::Image565 zero = draw(style, 0);
+    for (int d = 1; d < kDigits; ++d) {
+      art::Image565 image = draw(style, d);
+      for (int y = 0; y < kHeight; ++y) {
+        uint16_t ink = full_ink(zero, y);
+        Rgb full = channels(ink);
+        int nearest = 99;
+        for (int x = 0; x < kWidth; ++x) {
+          uint16_t p = image.at(x, y);
+          Rgb c = channels(p);
+          nearest = std::min(nearest, channel_gap(p, ink));
+          EXPECT_TRUE(c.r <= full.r + 1 && c.g <= full.g + 1 && c.b <= full.b + 1)
+              << style.name << " " << d << " at (" << x << ", " << y << "): " << hex(p) << " is brighter than the ink "
+              << hex(ink);
+        }
+        EXPECT_LE(nearest, 2) << style.name << " " << d << ": row " << y << " never reaches the ink " << hex(ink);
+      }
+    }
+  }
+}
+
+// The gradients run the right way: warm orange to pink, cool magenta to blue.
+TEST(DigitArt, GradientsRunFromTopToBottomColour) {
+  struct Case {
+    int style, row;
+    bool (*holds)(Rgb);
+    const char* expected;
+  };
+  const Case cases[] = {
+      {0, 0, [](Rgb c) { return 2 * c.r > c.g && c.g > 2 * c.b; }, "orange"},
+      {0, kHeight - 1, [](Rgb c) { return 2 * c.r > 2 * c.b && 2 * c.b > c.g; }, "pink"},
+      {1, 0, [](Rgb c) { return c.r > c.b && 2 * c.b > c.g; }, "magenta"},
+      {1, kHeight - 1, [](Rgb c) { return 2 * c.b > c.g && c.g > 2 * c.r; }, "blue"},
+  };
+  for (const Case& c : cases) {
+    uint16_t ink = full_ink(draw(kStyles[c.style], 0), c.row);
+    EXPECT_TRUE(c.holds(channels(ink))) << kStyles[c.style].name << " row " << c.row << " is " << hex(ink)
+                                        << ", not " << c.expected;
+  }
+}
+
+TEST(DigitArt, IndexOutsideTheDigitsDrawsBlank) {
+  for (const Style& style : kStyles)
+    for (int index : {-1, kDigits, 1000}) {
+      art::Image565 image = style.draw(index, kDigits, kWidth, kHeight);
+      ASSERT_EQ(image.pixels.size(), static_cast<size_t>(kWidth * kHeight));
+      for (uint16_t p : image.pixels) EXPECT_EQ(p, 0x0000) << style.name << " index " << index;
+    }
+}
+
+}  // namespace
