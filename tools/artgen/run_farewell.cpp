@@ -1,8 +1,12 @@
-// PLACEHOLDER: to be drawn.
+// The farewell screen at power-off: the logo at rest, dimmed, over a
+// caption.
+#include "logo_farewell.h"
 #include "runs.h"
 
 namespace art {
 
-Image565 draw_farewell(int, int, int width, int height) { return Image565(width, height, 0x0000); }
+Image565 draw_farewell(int, int, int width, int height) {
+  return logo::farewell_canvas(logo::farewell_layout(width, height)).to_image();
+}
 
 }  // namespace art
