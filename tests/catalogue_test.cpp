@@ -145,7 +145,10 @@ TEST(Catalogue, RunsListTheTableInOrder) {
 // in the run, size, bytes, CRC-32 of the stored bytes.
 std::string golden_table() {
   std::ostringstream out;
-  out << "# entry  run                  #   size      bytes  crc32\n";
+  char header[128];
+  std::snprintf(header, sizeof header, "%-7s  %-18s  %2s  %-7s  %5s  %s\n", "# entry", "run", "#", "size", "bytes",
+                "crc32");
+  out << header;
   for (size_t r = 0; r < bitmap_run_count; ++r) {
     const sBITMAP_RUN& run = bitmap_runs[r];
     for (int i = 0; i < run.count; ++i) {
