@@ -129,6 +129,15 @@ Contour reversed(Contour c) {
   return c;
 }
 
+Contour clockwise(Contour c) {
+  float area = 0;
+  for (size_t k = 0; k < c.size(); ++k) {
+    Vec2 a = c[k], b = c[(k + 1) % c.size()];
+    area += a.x * b.y - b.x * a.y;
+  }
+  return area < 0 ? reversed(std::move(c)) : c;
+}
+
 Path ring(Vec2 c, float r_outer, float r_inner) {
   Path p(circle(c, r_outer));
   p.add(reversed(circle(c, r_inner)));
@@ -164,16 +173,7 @@ Contour arc(Vec2 c, float r, float a0, float a1, float width) {
 
 Path polyline(const std::vector<Vec2>& points, float width) {
   Path p;
-  for (size_t i = 0; i + 1 < points.size(); ++i) {
-    Contour c = capsule(points[i], points[i + 1], width);
-    // Keep every capsule wound the same way so the union fills (non-zero).
-    float area = 0;
-    for (size_t k = 0; k < c.size(); ++k) {
-      Vec2 a = c[k], b = c[(k + 1) % c.size()];
-      area += a.x * b.y - b.x * a.y;
-    }
-    p.add(area < 0 ? reversed(std::move(c)) : std::move(c));
-  }
+  for (size_t i = 0; i + 1 < points.size(); ++i) p.add(clockwise(capsule(points[i], points[i + 1], width)));
   return p;
 }
 

@@ -89,6 +89,9 @@ Contour rect(float x0, float y0, float x1, float y1);
 Contour rounded_rect(float x0, float y0, float x1, float y1, float radius);
 Contour capsule(Vec2 a, Vec2 b, float width);  // a line with round caps
 Contour reversed(Contour c);
+// The contour wound clockwise on screen (positive signed area with y down),
+// so that contours joined in one path add up under the non-zero rule.
+Contour clockwise(Contour c);
 // A ring: outer circle with the inner one as a hole (non-zero rule).
 Path ring(Vec2 c, float r_outer, float r_inner);
 // A stroked circular arc from angle a0 to a1 (radians, clockwise from +x),

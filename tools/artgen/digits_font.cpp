@@ -136,14 +136,7 @@ class Strokes {
   const Path& path() const { return path_; }
 
  private:
-  void add(Contour c) {
-    float area = 0;
-    for (size_t i = 0; i < c.size(); ++i) {
-      Vec2 a = c[i], b = c[(i + 1) % c.size()];
-      area += a.x * b.y - b.x * a.y;
-    }
-    path_.add(area < 0 ? reversed(std::move(c)) : std::move(c));
-  }
+  void add(Contour c) { path_.add(clockwise(std::move(c))); }
   Path path_;
 };
 

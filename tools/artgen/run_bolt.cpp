@@ -74,12 +74,7 @@ bool faces_viewer(const Face& f, const Pose& pose) {
 Contour screen_outline(const Face& f, const Pose& pose) {
   Contour c;
   for (Vec3 p : f.corners) c.push_back(pose.camera.project(p));
-  float area = 0;
-  for (size_t k = 0; k < c.size(); ++k) {
-    Vec2 a = c[k], b = c[(k + 1) % c.size()];
-    area += a.x * b.y - b.x * a.y;
-  }
-  return area < 0 ? reversed(std::move(c)) : c;
+  return clockwise(std::move(c));
 }
 
 // Light falls off from the upper left across the whole solid; -1 at the

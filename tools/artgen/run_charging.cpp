@@ -37,8 +37,8 @@ Battery layout() {
 // The battery with its cap, for the shadow it casts.
 Path silhouette(const Battery& b) {
   float cx = (b.x0 + b.x1) / 2;
-  Path p(screen::clockwise(rounded_rect(b.x0, b.y0, b.x1, b.y1, b.radius)));
-  p.add(screen::clockwise(rounded_rect(cx - 8, b.y0 - 6, cx + 8, b.y0 + 2, 2)));
+  Path p(clockwise(rounded_rect(b.x0, b.y0, b.x1, b.y1, b.radius)));
+  p.add(clockwise(rounded_rect(cx - 8, b.y0 - 6, cx + 8, b.y0 + 2, 2)));
   return p;
 }
 

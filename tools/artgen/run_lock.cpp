@@ -50,9 +50,9 @@ Vec2 arc_centre(float lift) { return {screen::kIconX, kShackleArcY - lift}; }
 // open) and a short right one (it comes out).
 Path shackle_path(float lift) {
   Vec2 c = arc_centre(lift);
-  Path p(screen::clockwise(arc(c, kShackleSpread, kPi, 2 * kPi, kShackleWidth)));
-  p.add(screen::clockwise(capsule(c + Vec2{-kShackleSpread, 0}, c + Vec2{-kShackleSpread, 26}, kShackleWidth)));
-  p.add(screen::clockwise(capsule(c + Vec2{kShackleSpread, 0}, c + Vec2{kShackleSpread, 12}, kShackleWidth)));
+  Path p(clockwise(arc(c, kShackleSpread, kPi, 2 * kPi, kShackleWidth)));
+  p.add(clockwise(capsule(c + Vec2{-kShackleSpread, 0}, c + Vec2{-kShackleSpread, 26}, kShackleWidth)));
+  p.add(clockwise(capsule(c + Vec2{kShackleSpread, 0}, c + Vec2{kShackleSpread, 12}, kShackleWidth)));
   return p;
 }
 
@@ -71,7 +71,7 @@ Vec2 shackle_nearest(Vec2 q, float lift) {
 Path keyhole_path() {
   const float x = screen::kIconX, y = kBodyY0 + 13;
   Path p(circle({x, y}, 4.2f));
-  p.add(screen::clockwise(Contour{{x - 1.7f, y + 1}, {x + 1.7f, y + 1}, {x + 2.8f, y + 12}, {x - 2.8f, y + 12}}));
+  p.add(clockwise(Contour{{x - 1.7f, y + 1}, {x + 1.7f, y + 1}, {x + 2.8f, y + 12}, {x - 2.8f, y + 12}}));
   return p;
 }
 
@@ -101,7 +101,7 @@ void draw_click(Canvas& canvas, float click, float rattle) {
       float a = 0.22f + 0.5f * static_cast<float>(k);  // up from the horizontal
       Vec2 d{dir * std::cos(a), -std::sin(a)};
       Vec2 start = from + d * (6.5f + 2.0f * (1 - click));
-      rays.add(screen::clockwise(capsule(start, start + d * (1.5f + 2.5f * click), 1.4f)));
+      rays.add(clockwise(capsule(start, start + d * (1.5f + 2.5f * click), 1.4f)));
     }
   }
   canvas.fill(posed(rays, rattle), mix(palette::silver, palette::white, 0.5f), click);

@@ -75,7 +75,7 @@ void draw_pod(Canvas& canvas, float bottom) {
                                 {screen::kIconX + tip_top_half, top + 1},
                                 {screen::kIconX + tip_bottom_half, tip_bottom},
                                 {screen::kIconX - tip_bottom_half, tip_bottom}};
-  Path tip(screen::clockwise(Contour(tip_corners)));
+  Path tip(clockwise(Contour(tip_corners)));
   tip_corners.push_back(tip_corners.front());
   tip.add(polyline(tip_corners, 2.0f));
   Path outline = shell;
@@ -123,7 +123,7 @@ void draw_warning(Canvas& canvas, float on) {
   const Vec2 c{screen::kIconX, kBlockY0 + 19};
   const float half = 6.5f, rise = 11.0f;
   std::vector<Vec2> corners{{c.x, c.y - rise / 2}, {c.x + half, c.y + rise / 2}, {c.x - half, c.y + rise / 2}};
-  Path tri(screen::clockwise(Contour(corners)));
+  Path tri(clockwise(Contour(corners)));
   corners.push_back(corners.front());
   tri.add(polyline(corners, 2.0f));  // rounds the corners
   Color lit = mix(palette::red, palette::white, 0.12f), dim = mix(palette::red, palette::graphite, 0.72f);

@@ -48,9 +48,9 @@ Path hand(float angle, float length, float tail, float base_width, float tip_wid
   Vec2 back = kCentre - d * tail, tip = kCentre + d * length;
   Contour blade{back + n * (base_width / 2), tip + n * (tip_width / 2), tip - n * (tip_width / 2),
                 back - n * (base_width / 2)};
-  Path p(screen::clockwise(blade));
-  p.add(screen::clockwise(circle(tip, tip_width / 2)));
-  p.add(screen::clockwise(circle(back, base_width / 2)));
+  Path p(clockwise(blade));
+  p.add(clockwise(circle(tip, tip_width / 2)));
+  p.add(clockwise(circle(back, base_width / 2)));
   return p;
 }
 
@@ -60,7 +60,7 @@ Path ticks() {
     Vec2 d = dial_dir(2 * kPi * static_cast<float>(k) / 12);
     bool major = k % 3 == 0;
     float r0 = major ? kFace - 6.5f : kFace - 4.5f, r1 = kFace - 2.2f;
-    p.add(screen::clockwise(capsule(kCentre + d * r0, kCentre + d * r1, major ? 2.2f : 1.3f)));
+    p.add(clockwise(capsule(kCentre + d * r0, kCentre + d * r1, major ? 2.2f : 1.3f)));
   }
   return p;
 }
@@ -68,8 +68,8 @@ Path ticks() {
 // The crown on top, as on a timer: a cap on a short stem.
 Path crown() {
   const float x = kCentre.x, top = kCentre.y - kOuter - 6;
-  Path p(screen::clockwise(rect(x - 2, top + 3, x + 2, kCentre.y - kOuter + 1.5f)));
-  p.add(screen::clockwise(rounded_rect(x - 5, top, x + 5, top + 4, 1.5f)));
+  Path p(clockwise(rect(x - 2, top + 3, x + 2, kCentre.y - kOuter + 1.5f)));
+  p.add(clockwise(rounded_rect(x - 5, top, x + 5, top + 4, 1.5f)));
   return p;
 }
 

@@ -134,15 +134,6 @@ float ease_out(float t) {
   return 1 - (1 - t) * (1 - t);
 }
 
-Contour clockwise(Contour c) {
-  float area = 0;
-  for (size_t k = 0; k < c.size(); ++k) {
-    Vec2 a = c[k], b = c[(k + 1) % c.size()];
-    area += a.x * b.y - b.x * a.y;
-  }
-  return area < 0 ? reversed(std::move(c)) : c;
-}
-
 Mask intersect(const Mask& a, const Mask& b) {
   Mask out = a;
   for (size_t i = 0; i < out.alpha.size(); ++i) out.alpha[i] = std::min(a.alpha[i], b.alpha[i]);

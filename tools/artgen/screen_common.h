@@ -65,9 +65,6 @@ float ease_out(float t);     // quadratic
 // frame after the last is the first again.
 inline float loop_phase(int index, int count) { return static_cast<float>(index) / static_cast<float>(count); }
 
-// The contour wound clockwise on screen, so contours joined in one path
-// add up under the non-zero rule instead of cancelling.
-Contour clockwise(Contour c);
 // Coverage of a where b also covers: min of the two masks.
 Mask intersect(const Mask& a, const Mask& b);
 
