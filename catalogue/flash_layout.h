@@ -1,0 +1,37 @@
+// How the catalogue's tables lay out the external flash image: which tables
+// `catalogue table` prints, and where each entry's pixel array lands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bitmap_runs.h"
+
+namespace catalogue {
+
+// One printed table: a run of bitmap_table, or a piece of a run too long for
+// one table (a table holds at most 255 entries).
+struct FlashTable {
+  std::string name;      // the run's name; "<run>_part1", "<run>_part2", ... for pieces
+  uint16_t first_entry;  // bitmap_table index of its first entry
+  uint8_t count;
+};
+
+constexpr unsigned kMaxTableEntries = 255;
+
+// The tables for every run placed in bitmap_table, in the runs' order.
+// Runs outside the table get none.
+std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count);
+
+constexpr uint32_t kNoOffset = 0xFFFFFFFFu;
+
+// Offset in the flash image of each of the table's table_length entries, in
+// the order the tables print them, from 0, with no gaps (modulo 2^32, as the
+// printer counts). Entries that no table covers, or that are absent, are
+// given kNoOffset.
+std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
+                                    size_t table_length);
+
+}  // namespace catalogue

@@ -1,0 +1,301 @@
+// The catalogue command as a developer runs it: every table entry points at
+// its own bytes in the flash image, the listing agrees with both, and
+// failures leave nothing behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "apng_reader.h"
+#include "bitmap_runs.h"
+#include "bitmaps.h"
+#include "process.h"
+
+namespace {
+
+using testing_support::file_exists;
+using testing_support::list_dir;
+using testing_support::ProcessResult;
+using testing_support::read_file;
+using testing_support::TempDir;
+
+ProcessResult catalogue(std::vector<std::string> args, const std::string& cwd = ".") {
+  args.insert(args.begin(), CATALOGUE_PATH);
+  return testing_support::run_process(args, cwd);
+}
+
+std::string pixels(const sBITMAP& b) { return {reinterpret_cast<const char*>(b.pixels), bitmap_byte_size(&b)}; }
+
+struct Printed {
+  unsigned width, height, offset;
+};
+
+// bitmap_table index -> what `table` printed for it, reading each table's
+// lines as the entries of the run it is named after.
+std::map<unsigned, Printed> parse_tables(const std::string& text) {
+  std::map<unsigned, Printed> printed;
+  std::istringstream in(text);
+  std::string line;
+  const sBITMAP_RUN* run = nullptr;
+  unsigned index = 0;
+  while (std::getline(in, line)) {
+    char name[64];
+    int count = 0;
+    Printed p{};
+    if (std::sscanf(line.c_str(), "FLASH_sBITMAP flash_%63[a-z0-9_][%d] = {", name, &count) == 2) {
+      run = nullptr;
+      for (size_t r = 0; r < bitmap_run_count; ++r)
+        if (std::string(bitmap_runs[r].name) == name) run = &bitmap_runs[r];
+      EXPECT_TRUE(run && run->first_entry != BITMAP_NOT_IN_TABLE) << "table for no run of the table: " << line;
+      if (run) {
+        EXPECT_EQ(count, run->count) << line;
+      }
+      index = 0;
+    } else if (std::sscanf(line.c_str(), "%u, %u, 0x%x,", &p.width, &p.height, &p.offset) == 3) {
+      EXPECT_TRUE(run) << "entry outside a table: " << line;
+      if (run) printed[run->first_entry + index++] = p;
+    } else {
+      EXPECT_TRUE(line == "};" || line.empty()) << line;
+    }
+  }
+  return printed;
+}
+
+TEST(CatalogueCli, EveryTableEntryPointsAtItsBytesInTheFlashImage) {
+  TempDir dir;
+  const ProcessResult table = catalogue({"table"});
+  ASSERT_EQ(table.exit_status, 0) << table.err;
+  const ProcessResult image = catalogue({"flash-image", dir / "flash.bin"});
+  ASSERT_EQ(image.exit_status, 0) << image.err;
+  const std::string flash = read_file(dir / "flash.bin");
+
+  size_t total = 0;
+  for (const sBITMAP* b : bitmap_table) total += bitmap_byte_size(b);
+  EXPECT_EQ(flash.size(), total);
+  EXPECT_EQ(image.out, dir / "flash.bin" + ": " + std::to_string(total) + " bytes written\n");
+
+  const std::map<unsigned, Printed> printed = parse_tables(table.out);
+  ASSERT_EQ(printed.size(), size_t{BITMAP_TABLE_LENGTH});
+  size_t next = 0;  // in table order the arrays follow each other with no gaps
+  for (const auto& [entry, p] : printed) {
+    const sBITMAP& b = *bitmap_table[entry];
+    EXPECT_EQ(p.width, b.width) << "entry " << entry;
+    EXPECT_EQ(p.height, b.height) << "entry " << entry;
+    EXPECT_EQ(p.offset, next) << "entry " << entry;
+    ASSERT_LE(p.offset + bitmap_byte_size(&b), flash.size()) << "entry " << entry;
+    EXPECT_TRUE(flash.compare(p.offset, bitmap_byte_size(&b), pixels(b)) == 0) << "entry " << entry;
+    next = p.offset + bitmap_byte_size(&b);
+  }
+}
+
+TEST(CatalogueCli, ListingAgreesWithTheTablesAndTheBytes) {
+  const ProcessResult list = catalogue({"list"});
+  ASSERT_EQ(list.exit_status, 0) << list.err;
+  const std::map<unsigned, Printed> printed = parse_tables(catalogue({"table"}).out);
+  std::istringstream in(list.out);
+  std::string line;
+  ASSERT_TRUE(std::getline(in, line));
+  EXPECT_EQ(line.rfind("entry", line.find_first_not_of(' ')), line.find_first_not_of(' ')) << "header: " << line;
+  size_t width = 0;
+  for (size_t r = 0; r < bitmap_run_count; ++r)
+    for (unsigned i = 0; i < bitmap_runs[r].count; ++i) {
+      const sBITMAP_RUN& run = bitmap_runs[r];
+      const sBITMAP& b = run.records[i];
+      ASSERT_TRUE(std::getline(in, line)) << "listing ends before " << run.name << " " << i;
+      if (!width) width = line.size();
+      EXPECT_EQ(line.size(), width) << "columns are not fixed: " << line;
+      std::istringstream fields(line);
+      std::string entry, name, size, offset, crc;
+      uint32_t bytes = 0;
+      fields >> entry >> name >> size >> bytes >> offset >> crc;
+      EXPECT_EQ(name, run.name);
+      EXPECT_EQ(size, std::to_string(b.width) + "x" + std::to_string(b.height));
+      EXPECT_EQ(bytes, bitmap_byte_size(&b));
+      EXPECT_EQ(std::stoul(crc, nullptr, 16), crc32(0, b.pixels, bitmap_byte_size(&b))) << line;
+      EXPECT_EQ(crc.size(), 8u);
+      if (run.first_entry == BITMAP_NOT_IN_TABLE) {
+        EXPECT_EQ(entry, "-");
+        EXPECT_EQ(offset, "-");
+      } else {
+        EXPECT_EQ(entry, std::to_string(run.first_entry + i));
+        EXPECT_EQ(std::stoul(offset, nullptr, 16), printed.at(run.first_entry + i).offset) << line;
+      }
+    }
+  EXPECT_FALSE(std::getline(in, line)) << "more lines than bitmaps: " << line;
+}
+
+TEST(CatalogueCli, ExportWritesOneBitmapsBytes) {
+  for (unsigned entry : {0u, 44u, 269u, 278u}) {
+    TempDir dir;
+    testing_support::write_file(dir / "out.bin", std::string(100000, 'x'));  // replaced whole
+    const ProcessResult r = catalogue({"export", std::to_string(entry), "out.bin"}, dir.path());
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(read_file(dir / "out.bin"), pixels(*bitmap_table[entry])) << "entry " << entry;
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"out.bin"});
+  }
+}
+
+TEST(CatalogueCli, ExportOfTheSecondStyleNineStartsWithItsKnownPixels) {
+  TempDir dir;
+  ASSERT_EQ(catalogue({"export", "278", dir / "nine.bin"}).exit_status, 0);
+  EXPECT_EQ(read_file(dir / "nine.bin").substr(0, 8), std::string("\x08\x00\x80\xEC\xD9\xD5\xF1\xF7", 8));
+}
+
+TEST(CatalogueCli, ExportRefusesAnythingButATableIndex) {
+  for (const char* index : {"-1", "279", "1000", "abc", "12x", "", "1e2", " 5", "+5", "0x10", "99999999999999999999"}) {
+    TempDir dir;
+    const ProcessResult r = catalogue({"export", index, "out.bin"}, dir.path());
+    EXPECT_EQ(r.exit_status, 2) << "'" << index << "'";
+    EXPECT_NE(r.err.find("0 to 278"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("catalogue: ", 0), 0u) << r.err;
+    EXPECT_TRUE(list_dir(dir.path()).empty()) << "'" << index << "'";
+  }
+}
+
+TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir / "taken").c_str(), 0777), 0);
+  const struct {
+    std::string target;
+    int error;
+  } cases[] = {{dir / "missing/flash.bin", ENOENT}, {dir / "taken", EISDIR}};
+  for (const auto& c : cases) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"flash-image", c.target}, {"export", "3", c.target}}) {
+      const ProcessResult r = catalogue(args);
+      EXPECT_EQ(r.exit_status, 1);
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, "catalogue: " + c.target + ": " + std::strerror(c.error) + "\n");
+      EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"taken"});
+      EXPECT_TRUE(list_dir(dir / "taken").empty());
+    }
+  }
+}
+
+// A listing cut short by a full disk must not report success.
+TEST(CatalogueCli, OutputThatCannotBeWrittenIsAFailure) {
+  for (const char* command : {"list", "table"}) {
+    const ProcessResult r =
+        testing_support::run_process({"/bin/sh", "-c", std::string("exec \"$0\" ") + command + " >/dev/full", CATALOGUE_PATH});
+    EXPECT_EQ(r.exit_status, 1) << command;
+    EXPECT_EQ(r.err, std::string("catalogue: standard output: ") + std::strerror(ENOSPC) + "\n") << command;
+  }
+}
+
+TEST(CatalogueCli, HelpForEveryCommand) {
+  const ProcessResult top = catalogue({"--help"});
+  EXPECT_EQ(top.exit_status, 0);
+  for (const char* command : {"list", "table", "flash-image", "export", "preview"}) {
+    EXPECT_NE(top.out.find(std::string("  ") + command), std::string::npos) << command;
+    const ProcessResult r = catalogue({command, "--help"});
+    EXPECT_EQ(r.exit_status, 0) << command;
+    EXPECT_EQ(r.out.rfind(std::string("usage: catalogue ") + command, 0), 0u) << r.out;
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(CatalogueCli, UsageErrorsExitWith2) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"frobnicate"}, {"LIST"}, {"list", "extra"}, {"table", "x"}, {"flash-image"}, {"export", "5"},
+           {"export", "5", "a", "b"}, {"preview"}, {"preview", "a", "b"}}) {
+    TempDir dir;
+    const ProcessResult r = catalogue(args, dir.path());
+    std::string shown;
+    for (const std::string& a : args) shown += " '" + a + "'";
+    EXPECT_EQ(r.exit_status, 2) << shown;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_EQ(r.err.rfind("catalogue: ", 0), 0u) << shown << ": " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << shown << ": " << r.err;
+    EXPECT_TRUE(list_dir(dir.path()).empty()) << shown;
+  }
+}
+
+using testing_support::Picture;
+
+// Whether picture holds image at some position, pixel for pixel.
+bool contains(const Picture& picture, const Picture& image) {
+  const auto row = [](const Picture& p, uint32_t x, uint32_t y) {
+    return p.rgb.begin() + static_cast<std::ptrdiff_t>(y * p.width + x);
+  };
+  for (uint32_t y0 = 0; y0 + image.height <= picture.height; ++y0)
+    for (uint32_t x0 = 0; x0 + image.width <= picture.width; ++x0) {
+      bool same = true;
+      for (uint32_t y = 0; same && y < image.height; ++y)
+        same = std::equal(row(image, 0, y), row(image, image.width, y), row(picture, x0, y0 + y));
+      if (same) return true;
+    }
+  return false;
+}
+
+// The bitmap as the previews should show it: read high byte first, each
+// pixel repeated scale x scale, channels expanded by bit replication.
+Picture scaled(const sBITMAP& b, uint32_t scale) {
+  Picture p{b.width * scale, b.height * scale, {}};
+  for (uint32_t y = 0; y < p.height; ++y)
+    for (uint32_t x = 0; x < p.width; ++x) {
+      const uint8_t* px = b.pixels + 2 * ((y / scale) * b.width + x / scale);
+      p.rgb.push_back(testing_support::rgb_of(static_cast<uint16_t>(px[0] << 8 | px[1])));
+    }
+  return p;
+}
+
+TEST(CatalogueCli, PreviewDrawsASheetPerRunAndPlayableAnimations) {
+  TempDir dir;
+  const std::string out = dir / "new/previews";
+  const ProcessResult r = catalogue({"preview", out});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  std::vector<std::string> expected_files;
+  for (size_t i = 0; i < bitmap_run_count; ++i) {
+    const sBITMAP_RUN& run = bitmap_runs[i];
+    const sBITMAP &first = run.records[0], &last = run.records[run.count - 1];
+    const std::string sheet_path = out + "/" + run.name + ".png";
+    expected_files.push_back(std::string(run.name) + ".png");
+    Picture sheet;
+    ASSERT_EQ(testing_support::read_with_libpng(read_file(sheet_path), sheet), "") << sheet_path;
+
+    // Animations: full screens and the emblem, not the fonts or single screens.
+    const bool animated = run.count > 1 && first.width >= 16 && first.height >= 16;
+    const std::string anim_path = out + "/" + run.name + "_anim.png";
+    if (!animated) {
+      EXPECT_FALSE(file_exists(anim_path)) << anim_path;
+      // The sheet shows its bitmaps at some whole scale, the last one too.
+      bool found = false;
+      for (uint32_t scale = 2; scale <= 8 && !found; ++scale)
+        found = contains(sheet, scaled(first, scale)) && contains(sheet, scaled(last, scale));
+      EXPECT_TRUE(found) << sheet_path;
+      continue;
+    }
+    expected_files.push_back(std::string(run.name) + "_anim.png");
+    const std::string bytes = read_file(anim_path);
+    testing_support::DecodedPng apng;
+    ASSERT_EQ(testing_support::decode_png(bytes, apng), "") << anim_path;
+    EXPECT_TRUE(apng.animated);
+    EXPECT_EQ(apng.plays, 0u) << "loops forever";
+    ASSERT_EQ(apng.frames.size(), size_t{run.count}) << anim_path;
+    ASSERT_EQ(apng.width % first.width, 0u);
+    const uint32_t scale = apng.width / first.width;
+    EXPECT_GE(scale, 2u);
+    for (size_t f = 0; f < apng.frames.size(); ++f) {
+      EXPECT_GE(apng.delays[f], 1.0 / 30) << anim_path;
+      EXPECT_LE(apng.delays[f], 1.0 / 8) << anim_path;
+      EXPECT_TRUE(apng.frames[f] == scaled(run.records[f], scale)) << anim_path << " frame " << f;
+    }
+    // Viewers without animation show frame 0, as libpng reads it.
+    Picture still;
+    ASSERT_EQ(testing_support::read_with_libpng(bytes, still), "") << anim_path;
+    EXPECT_TRUE(still == scaled(first, scale)) << anim_path;
+    EXPECT_TRUE(contains(sheet, scaled(first, scale))) << sheet_path;
+    EXPECT_TRUE(contains(sheet, scaled(last, scale))) << sheet_path;
+  }
+  std::sort(expected_files.begin(), expected_files.end());
+  EXPECT_EQ(list_dir(out), expected_files);
+}
+
+}  // namespace

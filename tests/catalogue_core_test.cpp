@@ -1,0 +1,96 @@
+// The pieces behind the catalogue command that its real data cannot reach:
+// runs too long for one table, absent entries, and pictures of every kind of
+// content the encoder's filters meet (animations are checked on the real
+// runs by the command's own test).
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "apng_reader.h"
+#include "flash_layout.h"
+#include "png_encode.h"
+
+namespace {
+
+TEST(FlashLayout, LongRunsSplitIntoTablesOf255AndOutsideRunsHaveNone) {
+  std::vector<sBITMAP> records(700, sBITMAP{2, 3, nullptr});
+  const sBITMAP_RUN runs[] = {
+      {"screens", 0, 600, records.data()},
+      {"aside", BITMAP_NOT_IN_TABLE, 1, records.data()},
+      {"full", 600, 255, records.data()},
+  };
+  const std::vector<catalogue::FlashTable> tables = catalogue::flash_tables(runs, 3);
+  ASSERT_EQ(tables.size(), 4u);
+  const struct {
+    const char* name;
+    unsigned first, count;
+  } expected[] = {{"screens_part1", 0, 255}, {"screens_part2", 255, 255}, {"screens_part3", 510, 90}, {"full", 600, 255}};
+  for (size_t i = 0; i < tables.size(); ++i) {
+    EXPECT_EQ(tables[i].name, expected[i].name);
+    EXPECT_EQ(tables[i].first_entry, expected[i].first);
+    EXPECT_EQ(tables[i].count, expected[i].count);
+  }
+}
+
+TEST(FlashLayout, OffsetsFollowTheTablesAndSkipAbsentEntries) {
+  const sBITMAP a{9, 12, nullptr}, b{5, 7, nullptr};
+  const sBITMAP* table[5] = {&a, nullptr, &b, &a, &b};
+  // Printed in the order entry 3-4, then 0-2; entry 2 is not in any table.
+  const std::vector<catalogue::FlashTable> tables = {{"late", 3, 2}, {"early", 0, 2}};
+  const std::vector<uint32_t> offsets = catalogue::flash_offsets(tables, table, 5);
+  const std::vector<uint32_t> expected = {216 + 70, catalogue::kNoOffset, catalogue::kNoOffset, 0, 216};
+  EXPECT_EQ(offsets, expected);
+}
+
+// Noise, flat colour, stripes and gradients: each favours a different filter.
+art::Image565 test_image(int width, int height, unsigned seed) {
+  std::mt19937 random(seed);
+  art::Image565 image(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint16_t v;
+      if (y < height / 4) v = static_cast<uint16_t>(random());
+      else if (y < height / 2) v = 0x1082;
+      else if (y < 3 * height / 4) v = x % 3 ? 0xFFFF : 0xF800;
+      else v = art::pack565(static_cast<unsigned>(x) % 32, static_cast<unsigned>(y) % 64, static_cast<unsigned>(x + y) % 32);
+      image.at(x, y) = v;
+    }
+  return image;
+}
+
+testing_support::Picture picture_of(const art::Image565& image) {
+  testing_support::Picture p{static_cast<uint32_t>(image.width), static_cast<uint32_t>(image.height), {}};
+  for (uint16_t v : image.pixels) p.rgb.push_back(testing_support::rgb_of(v));
+  return p;
+}
+
+TEST(PngEncode, StillPicturesReadBackExactly) {
+  for (auto [w, h] : {std::pair{1, 1}, {37, 23}, {240, 8}}) {
+    const art::Image565 image = test_image(w, h, static_cast<unsigned>(w * h));
+    std::vector<uint8_t> png;
+    std::string error;
+    ASSERT_TRUE(catalogue::encode_png(image, png, error)) << error;
+    const std::string bytes(png.begin(), png.end());
+    testing_support::Picture read;
+    ASSERT_EQ(testing_support::read_with_libpng(bytes, read), "");
+    EXPECT_TRUE(read == picture_of(image)) << w << " x " << h;
+    testing_support::DecodedPng decoded;
+    ASSERT_EQ(testing_support::decode_png(bytes, decoded), "");
+    EXPECT_FALSE(decoded.animated);
+    ASSERT_EQ(decoded.frames.size(), 1u);
+    EXPECT_TRUE(decoded.frames[0] == picture_of(image));
+  }
+}
+
+TEST(PngEncode, RefusesWhatItCannotPicture) {
+  std::vector<uint8_t> out;
+  std::string error;
+  EXPECT_FALSE(catalogue::encode_png(art::Image565(0, 5), out, error));
+  EXPECT_FALSE(catalogue::encode_apng({}, 15, out, error));
+  EXPECT_FALSE(catalogue::encode_apng({art::Image565(3, 3), art::Image565(3, 4)}, 15, out, error));
+  EXPECT_FALSE(catalogue::encode_apng({art::Image565(3, 3)}, 0, out, error));
+}
+
+}  // namespace
