@@ -74,6 +74,8 @@ TEST(ImageExport, NameTakenByADirectoryIsAnOpenError) {
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, std::string("fopen error: ") + std::strerror(EISDIR) + "\n");
+  EXPECT_EQ(testing_support::list_dir(dir.path()), std::vector<std::string>{"image_data.bin"});  // nothing else made
+  EXPECT_EQ(testing_support::list_dir(dir / "image_data.bin"), std::vector<std::string>{});
 }
 
 // The bytes fit the stream's buffer, so the device refuses them only when
