@@ -42,8 +42,11 @@ struct Image565 {
   std::vector<uint16_t> pixels;
 
   Image565() = default;
+  // A negative size is taken as 0, not as a request for gigabytes.
   Image565(int w, int h, uint16_t fill = 0)
-      : width(w), height(h), pixels(static_cast<size_t>(w) * static_cast<size_t>(h), fill) {}
+      : width(w > 0 ? w : 0),
+        height(h > 0 ? h : 0),
+        pixels(static_cast<size_t>(width) * static_cast<size_t>(height), fill) {}
   uint16_t& at(int x, int y) { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
   uint16_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
 };
