@@ -5,6 +5,9 @@
 // Errors go to standard error as "catalogue: <what>: <reason>". Exit status:
 // 0 success, 1 failure, 2 usage error.
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 #include <zlib.h>
 
 #include <algorithm>
@@ -158,12 +161,31 @@ int export_command(char** args) {
   return report_written(args[1], {{b->pixels, bitmap_byte_size(b)}});
 }
 
+bool is_separator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+int make_directory(const std::string& path) {
+#ifdef _WIN32
+  return _mkdir(path.c_str());
+#else
+  return mkdir(path.c_str(), 0777);
+#endif
+}
+
 // mkdir -p: every missing directory on the way.
 bool make_directories(const std::string& path, std::string& error) {
   for (size_t at = 1; at <= path.size(); ++at) {
-    if (at != path.size() && path[at] != '/') continue;
+    if (at != path.size() && !is_separator(path[at])) continue;
     const std::string prefix = path.substr(0, at);
-    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) {
+#ifdef _WIN32
+    if (prefix.back() == ':') continue;  // a drive, as in C:\out
+#endif
+    if (make_directory(prefix) != 0 && errno != EEXIST) {
       error = prefix + ": " + std::strerror(errno);
       return false;
     }

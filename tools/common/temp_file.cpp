@@ -1,11 +1,40 @@
 #include "temp_file.h"
 
+#ifdef _WIN32
+#include <process.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
 
 namespace art {
+
+namespace {
+
+// Puts the finished file in place of whatever had the final name. POSIX
+// rename does that in one step; the Windows C runtime's rename refuses an
+// existing target, so there the system call that replaces it is used.
+bool replace_file(const std::string& from, const std::string& to, std::string& reason) {
+#ifdef _WIN32
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  char text[256] = "";
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      GetLastError(), 0, text, sizeof text, nullptr);
+  reason.assign(text, length);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) reason.pop_back();
+  if (reason.empty()) reason = "cannot replace the file";
+  return false;
+#else
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  reason = std::strerror(errno);
+  return false;
+#endif
+}
+
+}  // namespace
 
 TempFile::TempFile(const std::string& final_path)
     : final_path_(final_path), temp_path_(final_path + ".tmp" + std::to_string(getpid())) {
@@ -25,19 +54,16 @@ bool TempFile::commit(std::string& error) {
     return false;
   }
   bool ok = std::fflush(file_) == 0 && !std::ferror(file_);
-  int saved = errno;
+  std::string reason = ok ? "" : std::strerror(errno);
   if (std::fclose(file_) != 0 && ok) {
     ok = false;
-    saved = errno;
+    reason = std::strerror(errno);
   }
   file_ = nullptr;
-  if (ok && std::rename(temp_path_.c_str(), final_path_.c_str()) != 0) {
-    ok = false;
-    saved = errno;
-  }
+  if (ok && !replace_file(temp_path_, final_path_, reason)) ok = false;
   if (!ok) {
     std::remove(temp_path_.c_str());
-    error = final_path_ + ": " + std::strerror(saved);
+    error = final_path_ + ": " + reason;
   }
   return ok;
 }
