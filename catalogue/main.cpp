@@ -129,7 +129,13 @@ int table_command(char**) {
   return finish_stdout();
 }
 
+// An empty name reaches the system as "", and its error would name no file.
+int empty_name_error(const char* command, const char* what) {
+  return usage_error(command, std::string(what) + " must not be empty");
+}
+
 int flash_image_command(char** args) {
+  if (!*args[0]) return empty_name_error("flash-image", "FILE");
   std::vector<Piece> pieces;
   for (const catalogue::FlashTable& t : tables())
     for (unsigned i = 0; i < t.count; ++i) {
@@ -157,6 +163,7 @@ int export_command(char** args) {
   if (!parse_index(args[0], index))
     return usage_error(std::string("export: '") + args[0] + "'",
                        "INDEX must be a bitmap_table index, 0 to " + std::to_string(BITMAP_TABLE_LENGTH - 1));
+  if (!*args[1]) return empty_name_error("export", "FILE");
   const sBITMAP* b = bitmap_table[index];
   return report_written(args[1], {{b->pixels, bitmap_byte_size(b)}});
 }
@@ -208,6 +215,7 @@ bool write_picture(const std::string& path, const std::vector<uint8_t>& png, con
 }
 
 int preview_command(char** args) {
+  if (!*args[0]) return empty_name_error("preview", "DIR");
   const std::string dir = args[0];
   std::string error;
   if (!make_directories(dir, error)) {

@@ -8,7 +8,9 @@
 // Success prints "File write success: 216 bytes", the count of the first
 // write, and exits 0. A failure prints "fopen error: <reason>" or
 // "fwrite error: <reason>" on standard error and exits 1; bytes already
-// written stay in the file. Arguments are accepted and ignored.
+// written stay in the file. When the file is complete but the success line
+// cannot be written, "printf error: <reason>" and exit 1. Arguments are
+// accepted and ignored.
 #include <cstdio>
 
 #include "bitmaps.h"
@@ -57,6 +59,13 @@ int main() {
     return 1;
   }
 
-  std::printf("File write success: %zu bytes\n", written);
+  // The line is the run's report: if it cannot be written (standard output
+  // closed, on a full disk, a pipe nobody reads), the caller cannot learn
+  // the outcome, so the run fails, though the file itself is complete.
+  if (std::printf("File write success: %zu bytes\n", written) < 0 || std::fflush(stdout) != 0 ||
+      std::ferror(stdout)) {
+    std::perror("printf error");
+    return 1;
+  }
   return 0;
 }

@@ -2,12 +2,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,17 +22,24 @@
 namespace testing_support {
 namespace {
 
-void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
-  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-  int open_fds = 2;
+// Reads every descriptor to its end, whichever writes first.
+void drain(std::vector<std::pair<int, std::string*>> sources) {
+  std::vector<pollfd> fds;
+  for (const auto& s : sources) fds.push_back({s.first, POLLIN, 0});
+  size_t open_fds = fds.size();
   char buf[4096];
   while (open_fds > 0) {
-    if (poll(fds, 2, -1) < 0) break;
-    for (int i = 0; i < 2; ++i) {
+    if (poll(fds.data(), fds.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    for (size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       ssize_t n = read(fds[i].fd, buf, sizeof buf);
       if (n > 0) {
-        (i == 0 ? out : err).append(buf, static_cast<size_t>(n));
+        sources[i].second->append(buf, static_cast<size_t>(n));
+      } else if (n < 0 && errno == EINTR) {
+        continue;
       } else {
         close(fds[i].fd);
         fds[i].fd = -1;
@@ -42,6 +53,7 @@ void remove_tree(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return;
   if (S_ISDIR(st.st_mode)) {
+    chmod(path.c_str(), S_IRWXU);  // a test may have left it read-only
     for (const std::string& name : list_dir(path)) remove_tree(path + "/" + name);
     rmdir(path.c_str());
   } else {
@@ -49,35 +61,122 @@ void remove_tree(const std::string& path) {
   }
 }
 
+// In the child, on the way to exec: say which step failed, on the captured
+// standard error, and give up with the shell's "could not run" status.
+[[noreturn]] void child_failed(const char* step) {
+  const int saved = errno;
+  const char* reason = std::strerror(saved);
+  const char* parts[] = {"run_process: ", step, ": ", reason, "\n"};
+  for (const char* part : parts)
+    if (write(2, part, std::strlen(part)) < 0) break;
+  _exit(127);
+}
+
+[[noreturn]] void set_up_child(const std::vector<std::string>& argv, const ProcessOptions& options, int out_fd,
+                               int err_fd) {
+  const int null_in = open("/dev/null", O_RDONLY);
+  if (null_in < 0 || dup2(null_in, 0) < 0 || dup2(err_fd, 2) < 0) child_failed("standard input and error");
+  switch (options.stdout_as) {
+    case ProcessOptions::Output::captured:
+      if (dup2(out_fd, 1) < 0) child_failed("standard output");
+      break;
+    case ProcessOptions::Output::closed:
+      close(1);
+      break;
+    case ProcessOptions::Output::reader_gone: {
+      int p[2];
+      if (pipe(p) != 0 || dup2(p[1], 1) < 0) child_failed("standard output pipe");
+      close(p[0]);  // the only reading end: nobody will ever read
+      close(p[1]);
+      break;
+    }
+    case ProcessOptions::Output::file: {
+      const int fd = open(options.stdout_file.c_str(), O_WRONLY);
+      if (fd < 0 || dup2(fd, 1) < 0) child_failed(options.stdout_file.c_str());
+      break;
+    }
+  }
+  // Nothing of the test process beyond 0, 1 and 2: a descriptor limit then
+  // means what it says, and no stray copy of a pipe's end keeps it open.
+  if (close_range(3, ~0U, 0) != 0)
+    for (int fd = 3; fd < 1024; ++fd) close(fd);
+
+  if (chdir(options.cwd.c_str()) != 0) child_failed("chdir");
+
+  struct sigaction dfl = {};
+  dfl.sa_handler = SIG_DFL;
+  for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &dfl, nullptr);  // fails harmlessly for KILL, STOP
+  struct sigaction ign = {};
+  ign.sa_handler = SIG_IGN;
+  for (int sig : options.ignored_signals)
+    if (sigaction(sig, &ign, nullptr) != 0) child_failed("sigaction");
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+
+  if (options.in_child && !options.in_child()) child_failed("setting up in the child");
+
+  if (options.gid != -1) {
+    if (geteuid() == 0 && setgroups(0, nullptr) != 0) child_failed("setgroups");
+    if (setgid(static_cast<gid_t>(options.gid)) != 0) child_failed("setgid");
+  }
+  if (options.uid != -1 && setuid(static_cast<uid_t>(options.uid)) != 0) child_failed("setuid");
+
+  for (const auto& [resource, value] : options.limits) {
+    const rlimit limit{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
+    if (setrlimit(resource, &limit) != 0) child_failed("setrlimit");
+  }
+
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  child_failed(args[0]);
+}
+
 }  // namespace
 
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd) {
-  int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+  ProcessOptions options;
+  options.cwd = cwd;
+  return run_process(argv, options);
+}
+
+ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
+  const bool capture_out = options.stdout_as == ProcessOptions::Output::captured;
+  int out_pipe[2] = {-1, -1}, err_pipe[2];
+  if ((capture_out && pipe(out_pipe) != 0) || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    int null_in = open("/dev/null", O_RDONLY);
-    dup2(null_in, 0);
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
-    close(out_pipe[0]);
-    close(err_pipe[0]);
-    if (chdir(cwd.c_str()) != 0) _exit(127);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(out_pipe[1]);
-  close(err_pipe[1]);
+  if (pid == 0) set_up_child(argv, options, out_pipe[1], err_pipe[1]);
   ProcessResult result;
-  drain(out_pipe[0], err_pipe[0], result.out, result.err);
+  std::vector<std::pair<int, std::string*>> sources;
+  if (capture_out) {
+    close(out_pipe[1]);
+    sources.push_back({out_pipe[0], &result.out});
+  }
+  close(err_pipe[1]);
+  sources.push_back({err_pipe[0], &result.err});
+  drain(sources);
   int status = 0;
-  waitpid(pid, &status, 0);
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;
+}
+
+bool running_as_root() { return geteuid() == 0; }
+
+long ordinary_uid() { return running_as_root() ? 65534 : static_cast<long>(getuid()); }
+long ordinary_gid() { return running_as_root() ? 65534 : static_cast<long>(getgid()); }
+
+ProcessOptions as_ordinary_user(ProcessOptions options) {
+  if (running_as_root()) {
+    options.uid = ordinary_uid();
+    options.gid = ordinary_gid();
+  }
+  return options;
 }
 
 TempDir::TempDir() {

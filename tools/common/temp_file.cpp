@@ -1,7 +1,10 @@
 #include "temp_file.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -34,11 +37,33 @@ bool replace_file(const std::string& from, const std::string& to, std::string& r
 #endif
 }
 
+// Creates path for writing only if nothing has that name yet, so that a
+// link planted there beforehand is never written through. The Windows C
+// runtime predates fopen's "x" mode, so there the descriptor is made first.
+std::FILE* create_new(const std::string& path) {
+#ifdef _WIN32
+  const int fd = _open(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* file = _fdopen(fd, "wb");
+  if (!file) _close(fd);
+  return file;
+#else
+  return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
 }  // namespace
 
-TempFile::TempFile(const std::string& final_path)
-    : final_path_(final_path), temp_path_(final_path + ".tmp" + std::to_string(getpid())) {
-  file_ = std::fopen(temp_path_.c_str(), "wb");
+// The name is the final one with ".tmp<pid>"; one already taken (by a file
+// left from an earlier run with the same pid, or by something planted) is
+// skipped for the next, "-1", "-2", ...
+TempFile::TempFile(const std::string& final_path) : final_path_(final_path) {
+  const std::string base = final_path + ".tmp" + std::to_string(getpid());
+  for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
+    temp_path_ = attempt == 0 ? base : base + "-" + std::to_string(attempt);
+    file_ = create_new(temp_path_);
+    if (!file_ && errno != EEXIST) break;
+  }
 }
 
 TempFile::~TempFile() {

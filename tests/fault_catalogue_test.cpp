@@ -1,0 +1,431 @@
+// catalogue on a system that will not let it finish: every failed write or
+// report ends with "catalogue: <what>: <reason>" and status 1, and a file
+// written through a temporary name is either complete under its final name
+// or not there: an old file stays as it was, and no temporary file is left.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "apng_reader.h"
+#include "bitmap_runs.h"
+#include "bitmaps.h"
+#include "process.h"
+
+namespace {
+
+using testing_support::file_exists;
+using testing_support::list_dir;
+using testing_support::ProcessOptions;
+using testing_support::ProcessResult;
+using testing_support::read_file;
+using testing_support::TempDir;
+using testing_support::write_file;
+using Names = std::vector<std::string>;
+
+const std::string kOld = "old contents\n";
+
+ProcessResult catalogue(std::vector<std::string> args, const ProcessOptions& options) {
+  args.insert(args.begin(), CATALOGUE_PATH);
+  return testing_support::run_process(args, options);
+}
+
+ProcessOptions in_dir(const std::string& cwd) {
+  ProcessOptions options;
+  options.cwd = cwd;
+  return options;
+}
+
+std::string pixels(const sBITMAP* b) { return {reinterpret_cast<const char*>(b->pixels), bitmap_byte_size(b)}; }
+
+std::string flash_image() {
+  std::string bytes;
+  for (const sBITMAP* b : bitmap_table) bytes += pixels(b);
+  return bytes;
+}
+
+std::string failure(const std::string& what, int error) {
+  return "catalogue: " + what + ": " + std::strerror(error) + "\n";
+}
+
+void expect_failure(const ProcessResult& r, const std::string& err, const std::string& shown) {
+  EXPECT_EQ(r.exit_status, 1) << shown;
+  EXPECT_EQ(r.signal, 0) << shown;
+  EXPECT_EQ(r.out, "") << shown;
+  EXPECT_EQ(r.err, err) << shown;
+}
+
+// A full disk, as far as one process can make one: the kernel takes bytes
+// up to the limit and refuses the rest with EFBIG (SIGXFSZ ignored). Whether
+// the refusal comes in a write of a piece or only when the last buffered
+// bytes are flushed, the old file stays.
+TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
+  const std::string image = flash_image();
+  const unsigned long long image_size = image.size();
+  const struct {
+    std::vector<std::string> args;
+    unsigned long long limit;
+    std::string written;  // empty: the write fails
+  } cases[] = {
+      {{"flash-image", "out.bin"}, 0, ""},
+      {{"flash-image", "out.bin"}, 1 << 20, ""},
+      {{"flash-image", "out.bin"}, image_size - 1, ""},  // only the final flush fails
+      {{"flash-image", "out.bin"}, image_size, image},   // it fits: the rows above fail by the limit alone
+      {{"export", "3", "out.bin"}, 100, ""},             // a piece larger than the buffer
+      {{"export", "269", "out.bin"}, 100, ""},           // buffered until the commit
+      {{"export", "269", "out.bin"}, 216, pixels(bitmap_table[269])},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir / "out.bin", kOld);
+    ProcessOptions options = in_dir(dir.path());
+    options.limits = {{RLIMIT_FSIZE, c.limit}};
+    options.ignored_signals = {SIGXFSZ};
+    const ProcessResult r = catalogue(c.args, options);
+    const std::string shown = c.args[0] + " limit " + std::to_string(c.limit);
+    if (c.written.empty()) {
+      expect_failure(r, failure("out.bin", EFBIG), shown);
+      EXPECT_EQ(read_file(dir / "out.bin"), kOld) << shown;
+    } else {
+      EXPECT_EQ(r.exit_status, 0) << shown << ": " << r.err;
+      EXPECT_TRUE(read_file(dir / "out.bin") == c.written) << shown;
+    }
+    EXPECT_EQ(list_dir(dir.path()), Names{"out.bin"}) << shown;
+  }
+}
+
+// With SIGXFSZ at its default the kernel ends the process at the limit. It
+// has no chance to remove its temporary file, but the final name is only
+// ever given a complete file, so the old one is still there, whole.
+TEST(CatalogueFaults, EndedByTheSizeLimitSignalTheOldFileStays) {
+  TempDir dir;
+  write_file(dir / "out.bin", kOld);
+  ProcessOptions options = in_dir(dir.path());
+  options.limits = {{RLIMIT_FSIZE, 1 << 20}};
+  const ProcessResult r = catalogue({"flash-image", "out.bin"}, options);
+  EXPECT_EQ(r.signal, SIGXFSZ);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(read_file(dir / "out.bin"), kOld);
+}
+
+// Where the file is to go, prepared by a case, and what the directory holds
+// afterwards: the same as before.
+struct Target {
+  std::string path;  // as passed to catalogue
+  ProcessOptions options;
+  std::string dir;  // listed before and after
+};
+
+struct TargetCase {
+  const char* name;
+  int error;
+  std::function<Target(const TempDir&)> prepare;
+  bool needs_root = false;
+};
+
+const std::vector<TargetCase>& target_cases() {
+  static const std::vector<TargetCase> cases = {
+      {"a parent that is a regular file", ENOTDIR,
+       [](const TempDir& dir) {
+         write_file(dir / "plain", kOld);
+         return Target{dir / "plain/out.bin", in_dir(dir.path()), dir.path()};
+       }},
+      {"a working directory removed before the run", ENOENT,
+       [](const TempDir& dir) {
+         const std::string gone = dir / "gone";
+         mkdir(gone.c_str(), 0755);
+         ProcessOptions options = in_dir(gone);
+         options.in_child = [gone] { return rmdir(gone.c_str()) == 0; };
+         return Target{"out.bin", options, gone};
+       }},
+      {"a directory the user cannot write", EACCES,
+       [](const TempDir& dir) {
+         write_file(dir / "out.bin", kOld);
+         chmod(dir.path().c_str(), 0555);
+         return Target{dir / "out.bin", testing_support::as_ordinary_user(in_dir(dir.path())), dir.path()};
+       }},
+      // In a sticky directory, as /tmp is, nobody may replace another user's
+      // file: the temporary file is made, and then the rename is refused.
+      {"another user's file in a sticky directory", EPERM,
+       [](const TempDir& dir) {
+         write_file(dir / "out.bin", kOld);
+         chmod(dir.path().c_str(), 01777);
+         return Target{dir / "out.bin", testing_support::as_ordinary_user(in_dir(dir.path())), dir.path()};
+       },
+       true},
+  };
+  return cases;
+}
+
+TEST(CatalogueFaults, ATargetThatCannotBeWrittenSaysWhyAndChangesNothing) {
+  for (const TargetCase& c : target_cases()) {
+    if (c.needs_root && !testing_support::running_as_root()) continue;  // needs a file of another user
+    for (const char* command : {"flash-image", "export"}) {
+      TempDir dir;
+      chmod(dir.path().c_str(), 0755);  // the ordinary user must reach it
+      const Target target = c.prepare(dir);
+      const Names before = list_dir(target.dir);
+      std::vector<std::string> args{command, target.path};
+      if (args[0] == "export") args.insert(args.begin() + 1, "3");
+      const std::string shown = std::string(command) + ", " + c.name;
+      expect_failure(catalogue(args, target.options), failure(target.path, c.error), shown);
+      EXPECT_EQ(list_dir(target.dir), before) << shown;
+      for (const std::string& name : before) EXPECT_EQ(read_file(target.dir + "/" + name), kOld) << shown;
+    }
+  }
+}
+
+TEST(CatalogueFaults, APreviewDirectoryThatCannotBeMadeOrWrittenSaysWhy) {
+  const char* first = bitmap_runs[0].name;
+  const struct {
+    const char* name;
+    std::function<Target(const TempDir&)> prepare;
+    std::string what;  // the name in the message, under the case's directory
+    int error;
+  } cases[] = {
+      {"a regular file",
+       [](const TempDir& dir) {
+         write_file(dir / "plain", kOld);
+         return Target{dir / "plain", in_dir(dir.path()), dir.path()};
+       },
+       "plain", ENOTDIR},
+      {"under a regular file",
+       [](const TempDir& dir) {
+         write_file(dir / "plain", kOld);
+         return Target{dir / "plain/sub", in_dir(dir.path()), dir.path()};
+       },
+       "plain/sub", ENOTDIR},
+      {"new in a directory the user cannot write",
+       [](const TempDir& dir) {
+         chmod(dir.path().c_str(), 0555);
+         return Target{dir / "new", testing_support::as_ordinary_user(in_dir(dir.path())), dir.path()};
+       },
+       "new", EACCES},
+      {"existing, and the user cannot write it",
+       [](const TempDir& dir) {
+         chmod(dir.path().c_str(), 0555);
+         return Target{dir.path(), testing_support::as_ordinary_user(in_dir(dir.path())), dir.path()};
+       },
+       std::string(first) + ".png", EACCES},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    chmod(dir.path().c_str(), 0755);
+    const Target target = c.prepare(dir);
+    const Names before = list_dir(target.dir);
+    expect_failure(catalogue({"preview", target.path}, target.options), failure(dir / c.what, c.error), c.name);
+    EXPECT_EQ(list_dir(target.dir), before) << c.name;
+  }
+
+  TempDir dir;  // a relative name in a directory that is gone
+  const std::string gone = dir / "gone";
+  ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
+  ProcessOptions options = in_dir(gone);
+  options.in_child = [gone] { return rmdir(gone.c_str()) == 0; };
+  expect_failure(catalogue({"preview", "out"}, options), failure("out", ENOENT), "removed working directory");
+  EXPECT_TRUE(list_dir(dir.path()).empty());
+}
+
+// What a preview run left in dir, against the lines it printed: every line
+// names a file that is there, whole, and every file there was printed.
+void expect_printed_files_intact(const std::string& dir, const std::string& out, const Names& others,
+                                 const std::string& shown) {
+  Names printed;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::string prefix = dir + "/";
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << shown << ": " << line;
+    const std::string name = line.substr(prefix.size(), line.find(": ") - prefix.size());
+    printed.push_back(name);
+    testing_support::DecodedPng png;
+    EXPECT_EQ(testing_support::decode_png(read_file(dir + "/" + name), png), "") << shown << ": " << name;
+  }
+  Names expected = printed;
+  expected.insert(expected.end(), others.begin(), others.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(list_dir(dir), expected) << shown;
+}
+
+// A name the run comes to after writing others is taken by a directory:
+// the rename onto it fails, the run stops there, and what was written
+// before stays, complete.
+TEST(CatalogueFaults, APreviewNameTakenByADirectoryStopsTheRunThere) {
+  TempDir dir;
+  const std::string taken = std::string(bitmap_runs[1].name) + ".png";
+  ASSERT_EQ(mkdir((dir / taken).c_str(), 0755), 0);
+  const ProcessResult r = catalogue({"preview", dir.path()}, in_dir(dir.path()));
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.err, failure(dir / taken, EISDIR));
+  EXPECT_NE(r.out, "") << "stopped before the first run's pictures";
+  expect_printed_files_intact(dir.path(), r.out, {taken}, "");
+  EXPECT_TRUE(list_dir(dir / taken).empty());
+}
+
+// The disk fills midway through the pictures: a size limit that the first
+// file fits and a later one does not. The files before it are byte for byte
+// those of a run without the limit, the later ones are not there.
+TEST(CatalogueFaults, APreviewThatRunsOutOfSpaceMidwayKeepsWhatItFinished) {
+  TempDir reference;
+  const ProcessResult full = catalogue({"preview", "out"}, in_dir(reference.path()));
+  ASSERT_EQ(full.exit_status, 0) << full.err;
+  std::vector<std::string> lines;
+  std::istringstream in(full.out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  Names order;  // the files, in the order they were written
+  std::vector<unsigned long long> sizes;
+  for (const std::string& line : lines) {
+    order.push_back(line.substr(4, line.find(": ") - 4));  // after "out/"
+    sizes.push_back(read_file(reference / ("out/" + order.back())).size());
+  }
+  // The first file larger than every one before it fails under a limit of
+  // its size less one; all before it fit.
+  size_t stop = 1;
+  while (stop < sizes.size() && sizes[stop] <= *std::max_element(sizes.begin(), sizes.begin() + long(stop))) ++stop;
+  ASSERT_LT(stop, sizes.size()) << "the first picture is the largest: no limit stops the run midway";
+
+  for (const unsigned long long limit : {0ull, sizes[stop] - 1}) {
+    const size_t fail_at = limit ? stop : 0;
+    TempDir dir;
+    ProcessOptions options = in_dir(dir.path());
+    options.limits = {{RLIMIT_FSIZE, limit}};
+    options.ignored_signals = {SIGXFSZ};
+    const ProcessResult r = catalogue({"preview", "out"}, options);
+    const std::string shown = "limit " + std::to_string(limit);
+    EXPECT_EQ(r.exit_status, 1) << shown;
+    EXPECT_EQ(r.err, failure("out/" + order[fail_at], EFBIG)) << shown;
+    std::string expected_out;
+    for (size_t i = 0; i < fail_at; ++i) expected_out += lines[i] + "\n";
+    EXPECT_EQ(r.out, expected_out) << shown;
+    Names written(order.begin(), order.begin() + long(fail_at));
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(list_dir(dir / "out"), written) << shown;
+    for (const std::string& name : written)
+      EXPECT_TRUE(read_file(dir / ("out/" + name)) == read_file(reference / ("out/" + name))) << shown << ": " << name;
+  }
+}
+
+// The report of a command cannot be written. For the file commands the file
+// is complete (the report comes after the rename); the run still fails,
+// since the caller cannot learn the outcome.
+TEST(CatalogueFaults, AReportThatCannotBeWrittenIsAFailure) {
+  using Output = ProcessOptions::Output;
+  const struct {
+    const char* name;
+    Output output;
+    int error;
+  } outputs[] = {
+      {"standard output closed", Output::closed, EBADF},
+      {"a pipe nobody reads, SIGPIPE ignored", Output::reader_gone, EPIPE},
+      {"standard output on a full device", Output::file, ENOSPC},
+  };
+  const struct {
+    std::vector<std::string> args;
+    std::string written;  // the file out.bin must hold; empty: none made
+  } commands[] = {
+      {{"list"}, ""},
+      {{"table"}, ""},
+      {{"--help"}, ""},
+      {{"export", "--help"}, ""},
+      {{"flash-image", "out.bin"}, flash_image()},
+      {{"export", "3", "out.bin"}, pixels(bitmap_table[3])},
+  };
+  for (const auto& o : outputs)
+    for (const auto& c : commands) {
+      TempDir dir;
+      ProcessOptions options = in_dir(dir.path());
+      options.stdout_as = o.output;
+      options.stdout_file = "/dev/full";
+      options.ignored_signals = {SIGPIPE};
+      const std::string shown = c.args[0] + ", " + o.name;
+      expect_failure(catalogue(c.args, options), failure("standard output", o.error), shown);
+      if (c.written.empty()) {
+        EXPECT_TRUE(list_dir(dir.path()).empty()) << shown;
+      } else {
+        EXPECT_EQ(list_dir(dir.path()), Names{"out.bin"}) << shown;
+        EXPECT_TRUE(read_file(dir / "out.bin") == c.written) << shown;
+      }
+    }
+
+  // With SIGPIPE at its default the kernel ends the process, as any.
+  ProcessOptions options;
+  options.stdout_as = Output::reader_gone;
+  const ProcessResult r = catalogue({"list"}, options);
+  EXPECT_EQ(r.signal, SIGPIPE);
+  EXPECT_EQ(r.err, "");
+}
+
+// With descriptor 1 closed, the first file opened gets it, and anything
+// printed while that file is open would land in it. Every picture must
+// still be exactly a picture.
+TEST(CatalogueFaults, APreviewWithStandardOutputClosedWritesIntactPictures) {
+  TempDir dir;
+  ProcessOptions options = in_dir(dir.path());
+  options.stdout_as = ProcessOptions::Output::closed;
+  expect_failure(catalogue({"preview", "out"}, options), failure("standard output", EBADF), "");
+  Names sheets;
+  for (size_t i = 0; i < bitmap_run_count; ++i) sheets.push_back(std::string(bitmap_runs[i].name) + ".png");
+  for (const std::string& name : list_dir(dir / "out")) {
+    testing_support::DecodedPng png;
+    EXPECT_EQ(testing_support::decode_png(read_file(dir / ("out/" + name)), png), "") << name;
+  }
+  for (const std::string& name : sheets) EXPECT_TRUE(file_exists(dir / ("out/" + name))) << name;
+}
+
+TEST(CatalogueFaults, AnEmptyNameIsAUsageError) {
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{"flash-image", ""}, "catalogue: flash-image: FILE must not be empty\n"},
+      {{"export", "3", ""}, "catalogue: export: FILE must not be empty\n"},
+      {{"preview", ""}, "catalogue: preview: DIR must not be empty\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const ProcessResult r = catalogue(c.args, in_dir(dir.path()));
+    EXPECT_EQ(r.exit_status, 2) << c.args[0];
+    EXPECT_EQ(r.err, c.err);
+    EXPECT_TRUE(list_dir(dir.path()).empty()) << c.args[0];
+  }
+}
+
+// The temporary name is predictable (the final name, ".tmp", the pid). Taken
+// beforehand, by a stale file or a link planted to somewhere else, it must
+// never be written through: the run takes another name, leaves the thing in
+// the way alone, and writes the final file.
+TEST(CatalogueFaults, ATemporaryNameTakenBeforehandIsNeverWrittenThrough) {
+  const struct {
+    const char* name;
+    std::function<bool(const std::string& temp)> plant;
+  } cases[] = {
+      {"a link to another file", [](const std::string& temp) { return symlink("victim", temp.c_str()) == 0; }},
+      {"a directory", [](const std::string& temp) { return mkdir(temp.c_str(), 0755) == 0; }},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir / "victim", kOld);
+    ProcessOptions options = in_dir(dir.path());
+    const std::string final_path = dir / "out.bin";
+    options.in_child = [&c, final_path] { return c.plant(final_path + ".tmp" + std::to_string(getpid())); };
+    const ProcessResult r = catalogue({"flash-image", "out.bin"}, options);
+    EXPECT_EQ(r.exit_status, 0) << c.name << ": " << r.err;
+    EXPECT_TRUE(read_file(dir / "victim") == kOld) << c.name << ": written through";
+    struct stat st;
+    ASSERT_EQ(lstat(final_path.c_str(), &st), 0) << c.name;
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << c.name;
+    EXPECT_TRUE(read_file(final_path) == flash_image()) << c.name;
+    EXPECT_EQ(list_dir(dir.path()).size(), 3u) << c.name << ": the thing in the way stays, nothing else";
+  }
+}
+
+}  // namespace

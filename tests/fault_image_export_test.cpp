@@ -1,0 +1,198 @@
+// image_export on a system that will not let it finish: every way its write
+// or its report can fail ends with one perror-form line, status 1 and no
+// success line; bytes already written stay, as they do for any in-place
+// write.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bitmaps.h"
+#include "process.h"
+
+namespace {
+
+using testing_support::list_dir;
+using testing_support::ProcessOptions;
+using testing_support::ProcessResult;
+using testing_support::read_file;
+using testing_support::run_process;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+std::string expected_file() {
+  std::string bytes(reinterpret_cast<const char*>(bitmap_table[269]->pixels), 216);
+  return bytes + std::string("\x08\x00\x80\xEC\xD9\xD5\xF1\xF7", 8);
+}
+
+std::string line(const char* what, int error) { return std::string(what) + ": " + std::strerror(error) + "\n"; }
+
+void expect_failure(const ProcessResult& r, const std::string& err, const std::string& shown) {
+  EXPECT_EQ(r.exit_status, 1) << shown;
+  EXPECT_EQ(r.signal, 0) << shown;
+  EXPECT_EQ(r.out, "") << shown;
+  EXPECT_EQ(r.err, err) << shown;
+}
+
+// The kernel writes up to the limit and refuses the rest (SIGXFSZ ignored,
+// as a shell's ulimit -f leaves it for a caller that handles EFBIG): the
+// file keeps exactly the bytes that fitted, the old contents none.
+TEST(ImageExportFaults, AFileSizeLimitKeepsWhatFittedAndIsAWriteError) {
+  for (unsigned long long limit : {0ull, 100ull, 216ull, 223ull, 224ull}) {
+    TempDir dir;
+    write_file(dir / "image_data.bin", std::string(1000, 'Z'));
+    ProcessOptions options;
+    options.cwd = dir.path();
+    options.limits = {{RLIMIT_FSIZE, limit}};
+    options.ignored_signals = {SIGXFSZ};
+    const ProcessResult r = run_process({IMAGE_EXPORT_PATH}, options);
+    const std::string shown = "limit " + std::to_string(limit);
+    if (limit == 224) {  // the whole file fits: the rows above fail by the limit alone
+      EXPECT_EQ(r.exit_status, 0) << shown << ": " << r.err;
+      EXPECT_EQ(r.out, "File write success: 216 bytes\n");
+    } else {
+      expect_failure(r, line("fwrite error", EFBIG), shown);
+    }
+    EXPECT_EQ(read_file(dir / "image_data.bin"), expected_file().substr(0, limit)) << shown;
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"image_data.bin"}) << shown;
+  }
+}
+
+// Gives the directory, or a file in it, to the user the process runs as.
+void give_to_ordinary_user(const std::string& path) {
+  if (!testing_support::running_as_root()) return;
+  ASSERT_EQ(chown(path.c_str(), static_cast<uid_t>(testing_support::ordinary_uid()),
+                  static_cast<gid_t>(testing_support::ordinary_gid())),
+            0)
+      << path;
+}
+
+TEST(ImageExportFaults, AFileThatCannotBeOpenedIsAnOpenErrorAndTouchesNothing) {
+  struct Case {
+    const char* name;
+    int error;
+    bool ordinary_user;  // run as a user that permission bits bind
+    // Prepares dir and returns what it must still hold afterwards, by name.
+    std::function<std::vector<std::string>(const TempDir&)> prepare;
+  };
+  const Case cases[] = {
+      {"a directory that is not writable", EACCES, true,
+       [](const TempDir& dir) {
+         chmod(dir.path().c_str(), 0555);
+         return std::vector<std::string>{};
+       }},
+      {"an existing file that is read-only", EACCES, true,
+       [](const TempDir& dir) {
+         write_file(dir / "image_data.bin", "old contents\n");
+         give_to_ordinary_user(dir.path());
+         give_to_ordinary_user(dir / "image_data.bin");
+         chmod((dir / "image_data.bin").c_str(), 0444);
+         return std::vector<std::string>{"image_data.bin"};
+       }},
+      {"a link to itself", ELOOP, false,
+       [](const TempDir& dir) {
+         symlink("image_data.bin", (dir / "image_data.bin").c_str());
+         return std::vector<std::string>{"image_data.bin"};
+       }},
+      {"a link through a regular file", ENOTDIR, false,
+       [](const TempDir& dir) {
+         write_file(dir / "plain", "old contents\n");
+         symlink("plain/image_data.bin", (dir / "image_data.bin").c_str());
+         return std::vector<std::string>{"image_data.bin", "plain"};
+       }},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    chmod(dir.path().c_str(), 0755);  // the ordinary user must reach it
+    const std::vector<std::string> left = c.prepare(dir);
+    std::vector<std::string> before;
+    for (const std::string& name : left) before.push_back(read_file(dir / name));
+    ProcessOptions options;
+    options.cwd = dir.path();
+    if (c.ordinary_user) options = testing_support::as_ordinary_user(options);
+    expect_failure(run_process({IMAGE_EXPORT_PATH}, options), line("fopen error", c.error), c.name);
+    EXPECT_EQ(list_dir(dir.path()), left) << c.name;
+    for (size_t i = 0; i < left.size(); ++i) EXPECT_EQ(read_file(dir / left[i]), before[i]) << c.name;
+  }
+}
+
+// The kernel refuses to write to a program that is running; the copy means
+// nothing of the build is at stake if one ever did not.
+TEST(ImageExportFaults, ALinkToTheRunningProgramIsAnOpenError) {
+  TempDir dir;
+  const std::string program = read_file(IMAGE_EXPORT_PATH);
+  write_file(dir / "image_export", program);
+  ASSERT_EQ(chmod((dir / "image_export").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("image_export", (dir / "image_data.bin").c_str()), 0);
+  expect_failure(run_process({dir / "image_export"}, dir.path()), line("fopen error", ETXTBSY), "");
+  EXPECT_TRUE(read_file(dir / "image_export") == program);
+}
+
+TEST(ImageExportFaults, AWorkingDirectoryRemovedBeforeTheRunIsAnOpenError) {
+  TempDir dir;
+  const std::string gone = dir / "gone";
+  ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
+  ProcessOptions options;
+  options.cwd = gone;
+  options.in_child = [&gone] { return rmdir(gone.c_str()) == 0; };
+  expect_failure(run_process({IMAGE_EXPORT_PATH}, options), line("fopen error", ENOENT), "");
+  EXPECT_TRUE(list_dir(dir.path()).empty());
+}
+
+// With descriptors 0 to 2 taken and a limit of 3 the open has none left. A
+// dynamically linked build (the sanitizer one) cannot even load under that
+// limit: its loader needs a descriptor of its own.
+TEST(ImageExportFaults, NoDescriptorLeftIsAnOpenError) {
+  if (!IMAGE_EXPORT_STATIC) GTEST_SKIP() << "image_export is linked dynamically: its loader needs a descriptor";
+  TempDir dir;
+  ProcessOptions options;
+  options.cwd = dir.path();
+  options.limits = {{RLIMIT_NOFILE, 3}};
+  expect_failure(run_process({IMAGE_EXPORT_PATH}, options), line("fopen error", EMFILE), "");
+  EXPECT_TRUE(list_dir(dir.path()).empty());
+}
+
+// The file is complete; only the report is lost. A caller cannot tell what
+// happened without the line, so the run fails, and says why on standard
+// error. With SIGPIPE at its default, a gone reader ends the process by that
+// signal, as it does any program.
+TEST(ImageExportFaults, ASuccessLineThatCannotBeWrittenIsAFailure) {
+  using Output = ProcessOptions::Output;
+  const struct {
+    const char* name;
+    Output output;
+    bool ignore_sigpipe;
+    int error;  // 0: ended by SIGPIPE
+  } cases[] = {
+      {"standard output closed", Output::closed, false, EBADF},
+      {"standard output on a full device", Output::file, false, ENOSPC},
+      {"a pipe nobody reads, SIGPIPE ignored", Output::reader_gone, true, EPIPE},
+      {"a pipe nobody reads", Output::reader_gone, false, 0},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    ProcessOptions options;
+    options.cwd = dir.path();
+    options.stdout_as = c.output;
+    options.stdout_file = "/dev/full";
+    if (c.ignore_sigpipe) options.ignored_signals = {SIGPIPE};
+    const ProcessResult r = run_process({IMAGE_EXPORT_PATH}, options);
+    if (c.error) {
+      expect_failure(r, line("printf error", c.error), c.name);
+    } else {
+      EXPECT_EQ(r.signal, SIGPIPE) << c.name;
+      EXPECT_EQ(r.err, "") << c.name;
+    }
+    EXPECT_EQ(read_file(dir / "image_data.bin"), expected_file()) << c.name;
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"image_data.bin"}) << c.name;
+  }
+}
+
+}  // namespace
