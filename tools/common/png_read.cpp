@@ -86,6 +86,12 @@ Decoded decode(ReadContext& ctx, std::vector<png_byte>& data, std::vector<png_by
   // libpng's own limit would refuse a large header with a message of its
   // own; ours below names the size.
   png_set_user_limits(ctx.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  // Only the chunks that make the picture (IHDR, PLTE, tRNS, IDAT, IEND)
+  // are read; the rest are skipped unread. libpng would otherwise allocate
+  // and clear whatever length a text chunk (or sPLT, pCAL, sCAL) claims, up
+  // to 2 GB for a file of a hundred bytes, before finding the file too
+  // short. Gamma and colour profiles were never applied anyway.
+  png_set_keep_unknown_chunks(ctx.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   png_read_info(ctx.png, ctx.info);
 
   ctx.width = png_get_image_width(ctx.png, ctx.info);
