@@ -9,10 +9,13 @@
 #   wine-check.sh catalogue PREFIX WINDOWS_EXE NATIVE_EXE
 #
 # Exit status 0 when the check holds, 1 when it does not, 77 when Wine is
-# not installed (ctest reports the check as skipped).
+# not installed (ctest reports the check as skipped). WINE=path picks the
+# Wine loader.
 set -uo pipefail
 
-wine=$(command -v wine64 || command -v wine || true)
+# WINE names the loader to use; WINE= (empty) runs as if it were missing.
+wine=${WINE-$(command -v wine64 || command -v wine || true)}
+[ -z "$wine" ] || command -v "$wine" >/dev/null || wine=
 wineserver=$(command -v wineserver64 || command -v wineserver || echo /usr/lib/wine/wineserver64)
 
 failures=0
