@@ -23,6 +23,7 @@
 
 namespace {
 
+using testing_support::expect_failure;
 using testing_support::file_exists;
 using testing_support::list_dir;
 using testing_support::ProcessOptions;
@@ -55,13 +56,6 @@ std::string flash_image() {
 
 std::string failure(const std::string& what, int error) {
   return "catalogue: " + what + ": " + std::strerror(error) + "\n";
-}
-
-void expect_failure(const ProcessResult& r, const std::string& err, const std::string& shown) {
-  EXPECT_EQ(r.exit_status, 1) << shown;
-  EXPECT_EQ(r.signal, 0) << shown;
-  EXPECT_EQ(r.out, "") << shown;
-  EXPECT_EQ(r.err, err) << shown;
 }
 
 // A full disk, as far as one process can make one: the kernel takes bytes

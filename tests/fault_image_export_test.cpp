@@ -19,6 +19,7 @@
 
 namespace {
 
+using testing_support::expect_failure;
 using testing_support::list_dir;
 using testing_support::ProcessOptions;
 using testing_support::ProcessResult;
@@ -33,13 +34,6 @@ std::string expected_file() {
 }
 
 std::string line(const char* what, int error) { return std::string(what) + ": " + std::strerror(error) + "\n"; }
-
-void expect_failure(const ProcessResult& r, const std::string& err, const std::string& shown) {
-  EXPECT_EQ(r.exit_status, 1) << shown;
-  EXPECT_EQ(r.signal, 0) << shown;
-  EXPECT_EQ(r.out, "") << shown;
-  EXPECT_EQ(r.err, err) << shown;
-}
 
 // The kernel writes up to the limit and refuses the rest (SIGXFSZ ignored,
 // as a shell's ulimit -f leaves it for a caller that handles EFBIG): the

@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -164,6 +166,13 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;
+}
+
+void expect_failure(const ProcessResult& r, const std::string& err, const std::string& shown) {
+  EXPECT_EQ(r.exit_status, 1) << shown;
+  EXPECT_EQ(r.signal, 0) << shown;
+  EXPECT_EQ(r.out, "") << shown;
+  EXPECT_EQ(r.err, err) << shown;
 }
 
 bool running_as_root() { return geteuid() == 0; }
