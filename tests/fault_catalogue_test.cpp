@@ -19,6 +19,7 @@
 #include "apng_reader.h"
 #include "bitmap_runs.h"
 #include "bitmaps.h"
+#include "expect_failure.h"
 #include "process.h"
 
 namespace {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bitmaps.h"
+#include "expect_failure.h"
 #include "process.h"
 
 namespace {

@@ -1,7 +1,5 @@
 #include "process.h"
 
-#include <gtest/gtest.h>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -166,13 +164,6 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;
-}
-
-void expect_failure(const ProcessResult& r, const std::string& err, const std::string& shown) {
-  EXPECT_EQ(r.exit_status, 1) << shown;
-  EXPECT_EQ(r.signal, 0) << shown;
-  EXPECT_EQ(r.out, "") << shown;
-  EXPECT_EQ(r.err, err) << shown;
 }
 
 bool running_as_root() { return geteuid() == 0; }

@@ -52,10 +52,6 @@ struct ProcessOptions {
 ProcessResult run_process(const std::vector<std::string>& argv, const std::string& cwd = ".");
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options);
 
-// The programs' way of failing: exit status 1 (not a signal), nothing on
-// standard output, and exactly err on standard error; shown names the case.
-void expect_failure(const ProcessResult& r, const std::string& err, const std::string& shown);
-
 // Whether the tests run as root, for whom permission bits do not bind.
 bool running_as_root();
 
