@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "bitmaps.h"
+#include "known_pixels.h"
 #include "expect_failure.h"
 #include "process.h"
 
@@ -28,11 +28,6 @@ using testing_support::read_file;
 using testing_support::run_process;
 using testing_support::TempDir;
 using testing_support::write_file;
-
-std::string expected_file() {
-  std::string bytes(reinterpret_cast<const char*>(bitmap_table[269]->pixels), 216);
-  return bytes + std::string("\x08\x00\x80\xEC\xD9\xD5\xF1\xF7", 8);
-}
 
 std::string line(const char* what, int error) { return std::string(what) + ": " + std::strerror(error) + "\n"; }
 
@@ -55,7 +50,7 @@ TEST(ImageExportFaults, AFileSizeLimitKeepsWhatFittedAndIsAWriteError) {
     } else {
       expect_failure(r, line("fwrite error", EFBIG), shown);
     }
-    EXPECT_EQ(read_file(dir / "image_data.bin"), expected_file().substr(0, limit)) << shown;
+    EXPECT_EQ(read_file(dir / "image_data.bin"), testing_support::image_data_bytes().substr(0, limit)) << shown;
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"image_data.bin"}) << shown;
   }
 }
@@ -185,9 +180,50 @@ TEST(ImageExportFaults, ASuccessLineThatCannotBeWrittenIsAFailure) {
       EXPECT_EQ(r.signal, SIGPIPE) << c.name;
       EXPECT_EQ(r.err, "") << c.name;
     }
-    EXPECT_EQ(read_file(dir / "image_data.bin"), expected_file()) << c.name;
+    EXPECT_EQ(read_file(dir / "image_data.bin"), testing_support::image_data_bytes()) << c.name;
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"image_data.bin"}) << c.name;
   }
+}
+
+// The write errors themselves, through a build of the same program whose C
+// library fails the call asked for (support/stdio_faults.c). Each error is
+// reported before the file is closed ("<fclose>" marks the close on standard
+// error), and what was written stays.
+TEST(ImageExportFaults, EachWriteErrorIsReportedBeforeTheCloseAndKeepsWhatWasWritten) {
+  const std::string bytes = testing_support::image_data_bytes();
+  const struct {
+    const char* fault;  // STDIO_FAULT: which call fails
+    std::string err;
+    std::string left;  // image_data.bin afterwards
+  } cases[] = {
+      // Half of the 216 bytes reach the disk.
+      {"fwrite:1", line("fwrite error", ENOSPC) + "<fclose>\n", bytes.substr(0, 108)},
+      // All of the first block and half of the second.
+      {"fwrite:2", line("fwrite error", ENOSPC) + "<fclose>\n", bytes.substr(0, 220)},
+      // The flush fails; the close still writes the buffered bytes.
+      {"fflush:1", line("fwrite error", EIO) + "<fclose>\n", bytes},
+      // Only the close fails: reported after it, since it is the close.
+      {"fclose:1", "<fclose>\n" + line("fwrite error", EIO), bytes},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    write_file(dir / "image_data.bin", std::string(1000, 'Z'));
+    ProcessOptions options;
+    options.cwd = dir.path();
+    setenv("STDIO_FAULT", c.fault, 1);
+    const ProcessResult r = run_process({IMAGE_EXPORT_STDIO_FAULTS_PATH}, options);
+    unsetenv("STDIO_FAULT");
+    expect_failure(r, c.err, c.fault);
+    EXPECT_EQ(read_file(dir / "image_data.bin"), c.left) << c.fault;
+    EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"image_data.bin"}) << c.fault;
+  }
+  // With no fault asked for, the build runs as the program does.
+  TempDir dir;
+  const ProcessResult r = run_process({IMAGE_EXPORT_STDIO_FAULTS_PATH}, dir.path());
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.out, "File write success: 216 bytes\n");
+  EXPECT_EQ(r.err, "<fclose>\n");
+  EXPECT_EQ(read_file(dir / "image_data.bin"), bytes);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "bitmaps.h"
+#include "known_pixels.h"
 #include "process.h"
 
 namespace {
@@ -18,18 +18,11 @@ using testing_support::run_process;
 using testing_support::TempDir;
 using testing_support::write_file;
 
-// What a successful run leaves: all of the second-style 0, then the first
-// four pixels of the second-style 9, high byte first.
-std::string expected_file() {
-  std::string bytes(reinterpret_cast<const char*>(bitmap_table[269]->pixels), 216);
-  return bytes + std::string("\x08\x00\x80\xEC\xD9\xD5\xF1\xF7", 8);
-}
-
 void expect_success(const TempDir& dir, const testing_support::ProcessResult& r) {
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out, "File write success: 216 bytes\n");
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(read_file(dir / "image_data.bin"), expected_file());
+  EXPECT_EQ(read_file(dir / "image_data.bin"), testing_support::image_data_bytes());
 }
 
 TEST(ImageExport, WritesTheDigitBytesAndReportsTheFirstWrite) {

@@ -1,0 +1,62 @@
+/*
+ * Failing stdio calls on request, for running a program's write-error paths
+ * as a process. Linked into a test build of the program with
+ *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose
+ * so that the program's own calls reach these first. The program's code is
+ * unchanged; only what the C library answers is.
+ *
+ * STDIO_FAULT=<call>:<n> makes the n-th call (from 1) of fwrite, fflush or
+ * fclose on a file other than the standard streams fail:
+ *   fwrite  writes half of what it was asked, returns that count, errno ENOSPC
+ *           (a disk that filled midway);
+ *   fflush  returns EOF with errno EIO and leaves the buffered bytes buffered;
+ *   fclose  closes the file (the bytes reach it) and returns EOF, errno EIO.
+ * Every fclose of such a file also writes "<fclose>" and a newline to
+ * standard error, so that a test sees whether a message came before it.
+ */
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+size_t __real_fwrite(const void *data, size_t size, size_t count, FILE *file);
+int __real_fflush(FILE *file);
+int __real_fclose(FILE *file);
+
+static int is_standard(FILE *file) { return file == NULL || file == stdout || file == stderr || file == stdin; }
+
+/* Whether this call, the calls-th of its kind so far, is the one asked to fail. */
+static int should_fail(const char *call, unsigned calls) {
+  const char *fault = getenv("STDIO_FAULT");
+  const size_t length = strlen(call);
+  if (!fault || strncmp(fault, call, length) != 0 || fault[length] != ':') return 0;
+  return strtoul(fault + length + 1, NULL, 10) == calls;
+}
+
+size_t __wrap_fwrite(const void *data, size_t size, size_t count, FILE *file) {
+  static unsigned calls;
+  if (is_standard(file) || !should_fail("fwrite", ++calls)) return __real_fwrite(data, size, count, file);
+  const size_t written = __real_fwrite(data, size, count / 2, file);
+  errno = ENOSPC;
+  return written;
+}
+
+int __wrap_fflush(FILE *file) {
+  static unsigned calls;
+  if (is_standard(file) || !should_fail("fflush", ++calls)) return __real_fflush(file);
+  errno = EIO;
+  return EOF;
+}
+
+int __wrap_fclose(FILE *file) {
+  static unsigned calls;
+  if (is_standard(file)) return __real_fclose(file);
+  static const char mark[] = "<fclose>\n";
+  if (write(STDERR_FILENO, mark, sizeof mark - 1) < 0) abort();
+  const int fail = should_fail("fclose", ++calls);
+  const int result = __real_fclose(file);
+  if (!fail) return result;
+  errno = EIO;
+  return EOF;
+}
