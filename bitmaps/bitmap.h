@@ -25,15 +25,11 @@ typedef struct {
   const uint8_t *pixels; /* first byte of the pixel array, read-only, lives for the whole process */
 } sBITMAP;
 
-/* Bytes of a width x height pixel array: two per pixel, in 32-bit unsigned
- * arithmetic, since 255 x 255 x 2 does not fit in 16 bits. */
-static inline uint32_t bitmap_size_bytes(uint8_t width, uint8_t height) {
-  return (uint32_t)width * (uint32_t)height * 2u;
-}
-
-/* Bytes of the record's pixel array; 0 when width or height is 0. */
+/* Bytes of the record's pixel array: width x height x 2, in 32-bit unsigned
+ * arithmetic, since 255 x 255 x 2 does not fit in 16 bits; 0 when width or
+ * height is 0. */
 static inline uint32_t bitmap_byte_size(const sBITMAP *bitmap) {
-  return bitmap_size_bytes(bitmap->width, bitmap->height);
+  return (uint32_t)bitmap->width * (uint32_t)bitmap->height * 2u;
 }
 
 #ifdef __cplusplus

@@ -57,6 +57,22 @@ TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
     }
 }
 
+// "" when the bytes hold each pixel value of the picture, high byte first,
+// row by row; else the first pixel that they do not.
+std::string first_misplaced_pixel(const art::Image565& picture, const uint8_t* bytes) {
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      const uint16_t value = picture.at(x, y);
+      const uint8_t* stored = bytes + 2 * (y * picture.width + x);
+      if (stored[0] == value >> 8 && stored[1] == (value & 0xFF)) continue;
+      char where[96];
+      std::snprintf(where, sizeof where, "pixel (%d, %d) is %04X in the picture, stored as %02X %02X", x, y, value,
+                    stored[0], stored[1]);
+      return where;
+    }
+  return "";
+}
+
 TEST(Art, TheProgramCarriesThePicturesHighByteFirst) {
   const art::Manifest manifest = load();
   ASSERT_EQ(manifest.runs.size(), bitmap_run_count);
@@ -70,10 +86,7 @@ TEST(Art, TheProgramCarriesThePicturesHighByteFirst) {
       const sBITMAP& record = bitmap_runs[r].records[i];
       ASSERT_EQ(record.width, image.width) << path;
       ASSERT_EQ(record.height, image.height) << path;
-      std::vector<uint8_t> bytes;
-      art::append_bytes(image, bytes);
-      ASSERT_EQ(bytes.size(), bitmap_byte_size(&record));
-      EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), record.pixels)) << path;
+      EXPECT_EQ(first_misplaced_pixel(image, record.pixels), "") << path;
     }
   }
 }
