@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -68,9 +69,33 @@ TEST(Artgen, HelpSaysWhatTheSheetAndTheRunsDo) {
     for (const char* topic : {"  RUN ...     draw only the runs named", "  --sheet     ", "drawn by hand"})
       EXPECT_NE(r.out.find(topic), std::string::npos) << topic;
   }
-  ProcessResult r = testing_support::run_process({ARTGEN_PATH});
-  EXPECT_EQ(r.exit_status, 2);
-  EXPECT_EQ(r.err, "usage: artgen [--sheet] MANIFEST OUT_DIR [RUN ...]\nartgen --help says more\n");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {ARTGEN_PATH}, {ARTGEN_PATH, "m.txt"}, {ARTGEN_PATH, "--shet", "m.txt", "out"}}) {
+    SCOPED_TRACE(args.back());
+    ProcessResult r = testing_support::run_process(args);
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "usage: artgen [--sheet] MANIFEST OUT_DIR [RUN ...]\nartgen --help says more\n");
+  }
+}
+
+// The report is part of the job: one nobody can read fails the run, after
+// the files are complete.
+TEST(Artgen, AReportNobodyReadsFailsTheRun) {
+  Tree t;
+  testing_support::ProcessOptions options;
+  options.stdout_as = testing_support::ProcessOptions::Output::reader_gone;
+  options.ignored_signals = {SIGPIPE};
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--help"}, {t.manifest, t.dir / "art", "digits_cool"}}) {
+    SCOPED_TRACE(args.front());
+    std::vector<std::string> argv = {ARTGEN_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcessResult r = testing_support::run_process(argv, options);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, "artgen: standard output: Broken pipe\n");
+  }
+  EXPECT_EQ(testing_support::list_dir(t.dir / "art/digits_cool").size(), 10u);
 }
 
 TEST(Artgen, RefusesToOverwriteAHandDrawnRun) {

@@ -80,13 +80,20 @@ std::string run_report(const std::string& run, const std::vector<std::string>& w
   return report;
 }
 
+// Standard output is the report: when it cannot be written, the run fails.
+bool flush_report() {
+  if (std::fflush(stdout) == 0) return true;
+  std::fprintf(stderr, "artgen: standard output: %s\n", std::strerror(errno));
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int arg = 1;
   if (arg < argc && (std::strcmp(argv[arg], "--help") == 0 || std::strcmp(argv[arg], "-h") == 0)) {
     std::printf("%s%s", kUsage, kHelp);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return flush_report() ? 0 : 1;
   }
   bool sheet = arg < argc && std::strcmp(argv[arg], "--sheet") == 0;
   if (sheet) ++arg;
@@ -169,9 +176,5 @@ int main(int argc, char** argv) {
     }
     std::printf("%s\n", run_report(run.name, written, left).c_str());
   }
-  if (std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "artgen: standard output: %s\n", std::strerror(errno));
-    return 1;
-  }
-  return 0;
+  return flush_report() ? 0 : 1;
 }
