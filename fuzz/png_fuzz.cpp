@@ -116,7 +116,7 @@ void make_scratch() {
   for (const auto& size : sizes) {
     const std::string name = "s" + std::to_string(size.first) + "x" + std::to_string(size.second);
     scratch.runs.push_back({name, size});
-    text += name + " " + std::to_string(size.first) + " " + std::to_string(size.second) + " 1 table fuzzed\n";
+    text += name + " " + std::to_string(size.first) + " " + std::to_string(size.second) + " 1 table hand fuzzed\n";
     if (mkdir((scratch.dir + "/" + name).c_str(), 0700) != 0) broken("cannot create a run folder");
   }
   scratch.manifest = scratch.dir + "/manifest.txt";

@@ -8,6 +8,7 @@
 
 #include "bitmap_runs.h"
 #include "manifest.h"
+#include "next_steps.h"
 #include "png_io.h"
 #include "process.h"
 
@@ -27,21 +28,34 @@ art::Image565 read(const std::string& path) {
   return image;
 }
 
-// "" when equal, else where they first differ.
-std::string difference(const art::Image565& a, const art::Image565& b) {
-  if (a.width != b.width || a.height != b.height)
-    return std::to_string(a.width) + " x " + std::to_string(a.height) + " against " + std::to_string(b.width) +
-           " x " + std::to_string(b.height);
-  for (int y = 0; y < a.height; ++y)
-    for (int x = 0; x < a.width; ++x)
-      if (a.at(x, y) != b.at(x, y)) {
-        char where[96];
-        std::snprintf(where, sizeof where, "pixel (%d, %d) is %04X against %04X", x, y, a.at(x, y), b.at(x, y));
-        return where;
-      }
-  return "";
+// An RGB565 value and the colour an image editor shows for it.
+std::string colour(uint16_t p) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%04X (#%02X%02X%02X)", p, art::red8(p), art::green8(p), art::blue8(p));
+  return text;
 }
 
+// "" when the committed file shows the drawing, else one line: how many
+// pixels differ and the first of them, each value labelled with its source.
+std::string difference(const art::Image565& file, const art::Image565& drawing) {
+  if (file.width != drawing.width || file.height != drawing.height)
+    return "the file is " + std::to_string(file.width) + " x " + std::to_string(file.height) + ", artgen draws " +
+           std::to_string(drawing.width) + " x " + std::to_string(drawing.height);
+  int differing = 0;
+  std::string first;
+  for (int y = 0; y < file.height; ++y)
+    for (int x = 0; x < file.width; ++x)
+      if (file.at(x, y) != drawing.at(x, y) && differing++ == 0)
+        first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): the file has " + colour(file.at(x, y)) +
+                ", artgen draws " + colour(drawing.at(x, y));
+  if (differing == 0) return "";
+  return std::to_string(differing) + (differing == 1 ? " pixel differs, at " : " pixels differ, the first at ") +
+         first;
+}
+
+// Only the runs artgen owns: a hand-drawn run's files are its source, guarded
+// by the golden table and the converter. One failure per run, naming a few of
+// its files, then what to do for each intention.
 TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
   const art::Manifest manifest = load();
   testing_support::TempDir out;
@@ -50,11 +64,28 @@ TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
   // The regenerated tree reads with the same manifest, pointed at its copy.
   art::Manifest regenerated = manifest;
   regenerated.path = out / "manifest.txt";
-  for (const art::Run& run : manifest.runs)
+  const int named = 4;
+  for (const art::Run& run : manifest.runs) {
+    if (!run.by_artgen) continue;
+    std::string files;
+    int changed = 0;
     for (int i = 0; i < run.count; ++i) {
       const std::string committed = art::bitmap_path(manifest, run, i);
-      EXPECT_EQ(difference(read(art::bitmap_path(regenerated, run, i)), read(committed)), "") << committed;
+      const std::string d = difference(read(committed), read(art::bitmap_path(regenerated, run, i)));
+      if (!d.empty() && ++changed <= named) files += "  " + testing_support::in_tree(committed) + ": " + d + "\n";
     }
+    if (changed == 0) continue;
+    if (changed > named) files += "  and " + std::to_string(changed - named) + " more files of the run\n";
+    const std::string drawer = "tools/artgen/run_" + run.name + ".cpp";
+    ADD_FAILURE() << changed << (changed == 1 ? " file of run '" : " files of run '") << run.name
+                  << (changed == 1 ? "' is not" : "' are not") << " what artgen draws (" << drawer << "):\n"
+                  << files << "If the files are right (edited as pictures), hand the run over to hand drawing: in "
+                  << testing_support::in_tree(manifest.path) << ", line " << run.line
+                  << ", change \"artgen\" to \"hand\"; then refresh the golden table:\n  "
+                  << testing_support::refresh_golden_command() << "\nIf the drawing is right (" << drawer
+                  << "), regenerate the run, build again and refresh the golden table as above:\n  "
+                  << testing_support::regenerate_command(run.name);
+  }
 }
 
 // "" when the bytes hold each pixel value of the picture, high byte first,

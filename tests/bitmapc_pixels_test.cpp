@@ -23,8 +23,8 @@ using testing_support::TempDir;
 
 const char kManifest[] =
     "# runs for the test\n"
-    "flag   3 2 2 table    two frames of a flag\n"
-    "other  4 4 1 outside  a run whose folder is absent\n";
+    "flag   3 2 2 table    hand    two frames of a flag\n"
+    "other  4 4 1 outside  artgen  a run whose folder is absent\n";
 
 art::Image565 image(int width, int height, const std::vector<uint16_t>& pixels) {
   art::Image565 im(width, height);
@@ -151,7 +151,17 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
        "other: cannot open the folder of run 'other': No such file or directory"},
       {"a malformed manifest line",
        [](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2\n"); },
-       "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement description"},
+       "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
+      {"a run without its owner",
+       [](Tree& t) {
+         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2 1 table\n");
+       },
+       "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
+      {"an owner that is neither artgen nor hand",
+       [](Tree& t) {
+         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pen 3 2 1 table gimp a run\n");
+       },
+       "manifest.txt", "flag", "manifest.txt:4: drawn 'gimp' is neither 'artgen' nor 'hand'"},
       {"a missing manifest", [](Tree&) {}, "nowhere.txt", "flag", "nowhere.txt: cannot open the manifest"},
   };
   for (const Case& c : cases) {

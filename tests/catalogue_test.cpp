@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,6 +19,7 @@
 #include "bitmap_runs.h"
 #include "bitmaps.h"
 #include "known_pixels.h"
+#include "next_steps.h"
 
 namespace {
 
@@ -153,6 +155,69 @@ std::string golden_table() {
   return out.str();
 }
 
+// A golden-table line's fields, keyed by run and index in the run.
+struct GoldenRow {
+  std::string entry, size, bytes, crc;
+};
+using GoldenRows = std::map<std::pair<std::string, int>, GoldenRow>;
+
+// Every line but comments; a line that does not read as a bitmap is kept
+// under its text, so that it still shows as a difference.
+GoldenRows golden_rows(const std::string& table) {
+  GoldenRows rows;
+  std::istringstream in(table);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    std::string run;
+    int index = -1;
+    GoldenRow row;
+    if (!(fields >> row.entry >> run >> index >> row.size >> row.bytes >> row.crc)) {
+      run = "(unreadable line) " + line;
+      index = -1;
+    }
+    rows[{run, index}] = row;
+  }
+  return rows;
+}
+
+// One line per bitmap whose line differs: entry, run, file, golden and built
+// CRC-32, and the size where that changed too.
+std::string golden_differences(const std::string& golden, const std::string& built, int& count) {
+  const GoldenRows was = golden_rows(golden), now = golden_rows(built);
+  std::set<std::pair<std::string, int>> keys;
+  for (const auto& row : was) keys.insert(row.first);
+  for (const auto& row : now) keys.insert(row.first);
+  std::string out;
+  char line[256];
+  std::snprintf(line, sizeof line, "  %-6s %-18s %-30s %-13s %s\n", "entry", "run", "file", "golden crc32",
+                "built crc32");
+  out += line;
+  count = 0;
+  for (const auto& key : keys) {
+    auto a = was.find(key), b = now.find(key);
+    const GoldenRow none{"-", "", "", "absent"};
+    const GoldenRow& old_row = a == was.end() ? none : a->second;
+    const GoldenRow& new_row = b == now.end() ? none : b->second;
+    if (a != was.end() && b != now.end() && old_row.entry == new_row.entry && old_row.size == new_row.size &&
+        old_row.bytes == new_row.bytes && old_row.crc == new_row.crc)
+      continue;
+    ++count;
+    std::string note;
+    if (a != was.end() && b != now.end() && old_row.entry != new_row.entry)
+      note += "  entry was " + old_row.entry;
+    if (a != was.end() && b != now.end() && old_row.size != new_row.size)
+      note += "  size was " + old_row.size + ", now " + new_row.size;
+    const std::string file = key.second < 0 ? "" : testing_support::art_file(key.first, key.second);
+    std::snprintf(line, sizeof line, "  %-6s %-18s %-30s %-13s %s%s\n",
+                  (b == now.end() ? old_row : new_row).entry.c_str(), key.first.c_str(), file.c_str(),
+                  old_row.crc.c_str(), new_row.crc.c_str(), note.c_str());
+    out += line;
+  }
+  return out;
+}
+
 TEST(Catalogue, MatchesTheGoldenTable) {
   const std::string actual = golden_table();
   if (const char* update = std::getenv("UPDATE_GOLDEN"); update && *update == '1') {
@@ -163,17 +228,14 @@ TEST(Catalogue, MatchesTheGoldenTable) {
   ASSERT_TRUE(in) << "cannot read " << GOLDEN_TABLE;
   std::stringstream expected;
   expected << in.rdbuf();
-  // Line by line, so a changed bitmap is reported by its own line.
-  std::istringstream a(actual), e(expected.str());
-  std::string al, el;
-  int line = 0;
-  while (true) {
-    bool more_a = static_cast<bool>(std::getline(a, al)), more_e = static_cast<bool>(std::getline(e, el));
-    ++line;
-    if (!more_a && !more_e) break;
-    EXPECT_EQ(al, el) << GOLDEN_TABLE << ":" << line
-                      << " (if the change to the art is intended, rerun with UPDATE_GOLDEN=1)";
-  }
+  if (expected.str() == actual) return;
+  int count = 0;
+  const std::string listed = golden_differences(expected.str(), actual, count);
+  ADD_FAILURE() << count << (count == 1 ? " bitmap differs" : " bitmaps differ") << " from the golden table "
+                << testing_support::in_tree(GOLDEN_TABLE) << ":\n"
+                << listed << "If the change is intended, refresh the table and commit it with the art:\n  "
+                << testing_support::refresh_golden_command()
+                << "\nIf not, put back what changed them: the files listed (git checkout FILE), or the converter.";
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST(PngFuzzRegressions, BitmapcPixelsConvertsOrRefusesEachInOneLine) {
     SCOPED_TRACE(path);
     TempDir dir;
     ASSERT_EQ(::mkdir((dir / "run").c_str(), 0755), 0);
-    testing_support::write_file(dir / "manifest.txt", "run 9 12 1 table one regression input\n");
+    testing_support::write_file(dir / "manifest.txt", "run 9 12 1 table hand one regression input\n");
     testing_support::write_file(dir / "run/00.png", testing_support::read_file(path));
     const std::string out = dir / "run.bin";
     const ProcessResult r = testing_support::run_process({BITMAPC_PATH, "pixels", dir / "manifest.txt", "run", out});

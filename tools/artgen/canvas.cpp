@@ -12,7 +12,7 @@ constexpr int kSubScanlines = 16;
 // Enough segments that the chord strays from the true curve by under 1/16 px.
 int segments_for(float radius, float sweep) {
   float r = std::max(radius, 0.5f);
-  float step = 2 * std::acos(std::max(0.0f, 1 - (1.0f / 16) / r));
+  float step = 2 * math::acos(std::max(0.0f, 1 - (1.0f / 16) / r));
   int n = static_cast<int>(std::ceil(std::fabs(sweep) / std::max(step, 1e-3f)));
   return std::clamp(n, 8, 720);
 }
@@ -81,7 +81,7 @@ Contour ellipse(Vec2 c, float rx, float ry, float rotation) {
   out.reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     float a = 2 * kPi * static_cast<float>(i) / static_cast<float>(n);
-    out.push_back(c + rotate({rx * std::cos(a), ry * std::sin(a)}, rotation));
+    out.push_back(c + rotate({rx * math::cos(a), ry * math::sin(a)}, rotation));
   }
   return out;
 }
@@ -101,7 +101,7 @@ Contour rounded_rect(float x0, float y0, float x1, float y1, float radius) {
     float start = -kPi / 2 + static_cast<float>(corner) * kPi / 2;
     for (int i = 0; i <= n; ++i) {
       float a = start + (kPi / 2) * static_cast<float>(i) / static_cast<float>(n);
-      out.push_back(centres[corner] + Vec2{radius * std::cos(a), radius * std::sin(a)});
+      out.push_back(centres[corner] + Vec2{radius * math::cos(a), radius * math::sin(a)});
     }
   }
   return out;
@@ -110,16 +110,16 @@ Contour rounded_rect(float x0, float y0, float x1, float y1, float radius) {
 Contour capsule(Vec2 a, Vec2 b, float width) {
   float r = width / 2;
   Vec2 d = b - a;
-  float angle = std::atan2(d.y, d.x);
+  float angle = math::atan2(d.y, d.x);
   int n = segments_for(r, kPi);
   Contour out;
   for (int i = 0; i <= n; ++i) {  // cap around b
     float t = angle - kPi / 2 + kPi * static_cast<float>(i) / static_cast<float>(n);
-    out.push_back(b + Vec2{r * std::cos(t), r * std::sin(t)});
+    out.push_back(b + Vec2{r * math::cos(t), r * math::sin(t)});
   }
   for (int i = 0; i <= n; ++i) {  // cap around a
     float t = angle + kPi / 2 + kPi * static_cast<float>(i) / static_cast<float>(n);
-    out.push_back(a + Vec2{r * std::cos(t), r * std::sin(t)});
+    out.push_back(a + Vec2{r * math::cos(t), r * math::sin(t)});
   }
   return out;
 }
@@ -151,22 +151,22 @@ Contour arc(Vec2 c, float r, float a0, float a1, float width) {
   Contour out;
   for (int i = 0; i <= n; ++i) {  // outer edge, a0 to a1
     float a = a0 + (a1 - a0) * static_cast<float>(i) / static_cast<float>(n);
-    out.push_back(c + Vec2{(r + h) * std::cos(a), (r + h) * std::sin(a)});
+    out.push_back(c + Vec2{(r + h) * math::cos(a), (r + h) * math::sin(a)});
   }
-  Vec2 end = c + Vec2{r * std::cos(a1), r * std::sin(a1)};
+  Vec2 end = c + Vec2{r * math::cos(a1), r * math::sin(a1)};
   float dir = a1 >= a0 ? 1.0f : -1.0f;
   for (int i = 1; i < nc; ++i) {  // cap at a1
     float t = a1 + dir * kPi * static_cast<float>(i) / static_cast<float>(nc);
-    out.push_back(end + Vec2{h * std::cos(t), h * std::sin(t)});
+    out.push_back(end + Vec2{h * math::cos(t), h * math::sin(t)});
   }
   for (int i = 0; i <= n; ++i) {  // inner edge, a1 back to a0
     float a = a1 + (a0 - a1) * static_cast<float>(i) / static_cast<float>(n);
-    out.push_back(c + Vec2{(r - h) * std::cos(a), (r - h) * std::sin(a)});
+    out.push_back(c + Vec2{(r - h) * math::cos(a), (r - h) * math::sin(a)});
   }
-  Vec2 start = c + Vec2{r * std::cos(a0), r * std::sin(a0)};
+  Vec2 start = c + Vec2{r * math::cos(a0), r * math::sin(a0)};
   for (int i = 1; i < nc; ++i) {  // cap at a0
     float t = a0 + kPi + dir * kPi * static_cast<float>(i) / static_cast<float>(nc);
-    out.push_back(start + Vec2{h * std::cos(t), h * std::sin(t)});
+    out.push_back(start + Vec2{h * math::cos(t), h * math::sin(t)});
   }
   return out;
 }
@@ -268,25 +268,36 @@ void Canvas::glow(Vec2 centre, float radius, Color color, float intensity) {
   for (int y = 0; y < height_; ++y)
     for (int x = 0; x < width_; ++x) {
       Vec2 d = Vec2{static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f} - centre;
-      float k = intensity * std::exp(-dot(d, d) / (radius * radius));
+      float k = intensity * math::exp(-dot(d, d) / (radius * radius));
       if (k < 1e-4f) continue;
       Color& c = at(x, y);
       c = c + color * k;
     }
 }
 
+namespace {
+
+// The letter's rows, null for a space; throws MissingGlyph for anything else.
+const char* const* glyph(const std::string& text, char c) {
+  if (c == ' ') return nullptr;
+  if (const char* const* rows = capital_rows(c)) return rows;
+  throw MissingGlyph(text, c);
+}
+
+}  // namespace
+
 int Canvas::text_width(const std::string& s, int scale) {
   int w = 0;
   for (size_t i = 0; i < s.size(); ++i) {
     if (i) w += scale;  // blank column between letters
-    w += (s[i] == ' ' ? 3 : kCapitalWidth) * scale;
+    w += (glyph(s, s[i]) ? kCapitalWidth : 3) * scale;
   }
   return w;
 }
 
 void Canvas::text(const std::string& s, int x, int y, int scale, Color color) {
   for (char ch : s) {
-    const char* const* rows = capital_rows(ch);
+    const char* const* rows = glyph(s, ch);
     if (rows) {
       for (int r = 0; r < kCapitalHeight; ++r)
         for (int col = 0; col < kCapitalWidth; ++col) {
@@ -298,7 +309,7 @@ void Canvas::text(const std::string& s, int x, int y, int scale, Color color) {
             }
         }
     }
-    x += ((ch == ' ' ? 3 : kCapitalWidth) + 1) * scale;
+    x += ((rows ? kCapitalWidth : 3) + 1) * scale;
   }
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "art_math.h"
 #include "rgb565.h"
 
 namespace art {
@@ -30,7 +31,7 @@ inline float length(Vec2 a) { return std::sqrt(dot(a, a)); }
 inline Vec2 lerp(Vec2 a, Vec2 b, float t) { return a + (b - a) * t; }
 // Rotation by angle radians, clockwise on screen (y points down).
 inline Vec2 rotate(Vec2 p, float angle) {
-  float c = std::cos(angle), s = std::sin(angle);
+  float c = math::cos(angle), s = math::sin(angle);
   return {p.x * c - p.y * s, p.x * s + p.y * c};
 }
 
@@ -135,7 +136,8 @@ class Canvas {
 
   // Text in the catalogue's 5 x 7 capitals, each font pixel drawn as a
   // scale x scale block on whole pixels (the font is pixel art). Letters A-Z
-  // and spaces; one blank font column between letters.
+  // and spaces; one blank font column between letters. Any other character
+  // throws MissingGlyph (capitals.h), from text_width too.
   void text(const std::string& s, int x, int y, int scale, Color color);
   void text_centred(const std::string& s, int centre_x, int y, int scale, Color color);
   static int text_width(const std::string& s, int scale);

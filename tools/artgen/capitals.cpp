@@ -1,5 +1,7 @@
 #include "capitals.h"
 
+#include <cstdio>
+
 namespace art {
 namespace {
 
@@ -35,6 +37,23 @@ const char* const kGlyphs[26][kCapitalHeight] = {
 };
 
 }  // namespace
+
+namespace {
+
+std::string missing_glyph_message(const std::string& text, char missing) {
+  char shown[8];
+  if (missing >= ' ' && missing <= '~')
+    std::snprintf(shown, sizeof shown, "'%c'", missing);
+  else
+    std::snprintf(shown, sizeof shown, "0x%02X", static_cast<unsigned char>(missing));
+  return "caption \"" + text + "\": the " + std::to_string(kCapitalWidth) + " x " + std::to_string(kCapitalHeight) +
+         " capitals have no " + shown;
+}
+
+}  // namespace
+
+MissingGlyph::MissingGlyph(const std::string& text, char missing)
+    : std::runtime_error(missing_glyph_message(text, missing)) {}
 
 const char* const* capital_rows(char c) {
   if (c < 'A' || c > 'Z') return nullptr;

@@ -105,7 +105,7 @@ class Strokes {
   // radii are the master's.
   Strokes& bend(Vec2 centre, float a0, float a1) {
     float mid = (a0 + a1) / 2 * kPi / 180;
-    Vec2 quadrant{std::cos(mid) < 0 ? -1.0f : 1.0f, std::sin(mid) < 0 ? -1.0f : 1.0f};
+    Vec2 quadrant{math::cos(mid) < 0 ? -1.0f : 1.0f, math::sin(mid) < 0 ? -1.0f : 1.0f};
     float reach = kBendRadius + kHalfStroke;
     Vec2 corner = centre + Vec2{quadrant.x * reach, quadrant.y * reach};
     // Local (u, v) run from the corner back towards the centre.
@@ -115,14 +115,14 @@ class Strokes {
     Contour c{at(0, box)};
     for (int i = 0; i <= kSteps; ++i) {  // outer edge
       float a = kPi / 2 * static_cast<float>(i) / kSteps;
-      c.push_back(at(kOuterRadius * (1 - std::cos(a)), kOuterRadius * (1 - std::sin(a))));
+      c.push_back(at(kOuterRadius * (1 - math::cos(a)), kOuterRadius * (1 - math::sin(a))));
     }
     c.push_back(at(box, 0));
     c.push_back(at(box, stroke));
     const float ic = stroke + kInnerRadius;
     for (int i = 0; i <= kSteps; ++i) {  // inner edge
       float a = kPi / 2 * static_cast<float>(i) / kSteps;
-      c.push_back(at(ic - kInnerRadius * std::sin(a), ic - kInnerRadius * std::cos(a)));
+      c.push_back(at(ic - kInnerRadius * math::sin(a), ic - kInnerRadius * math::cos(a)));
     }
     c.push_back(at(stroke, box));
     add(std::move(c));

@@ -57,7 +57,7 @@ Color ring_metal(const Look& look, float x, float y) {
   float lz = l.z + 1;  // half vector towards a viewer straight in front
   float hl = std::sqrt(l.x * l.x + l.y * l.y + lz * lz);
   float diffuse = std::max(0.0f, nx * l.x + ny * l.y + nz * l.z);
-  float shine = std::pow(std::max(0.0f, (nx * l.x + ny * l.y + nz * lz) / hl), 18.0f);
+  float shine = math::pow(std::max(0.0f, (nx * l.x + ny * l.y + nz * lz) / hl), 18.0f);
   Color base = mix(mix(palette::graphite, palette::steel, 0.5f), palette::silver, diffuse);
   return base + palette::white * (0.55f * shine);
 }
@@ -74,14 +74,14 @@ void draw_ring(Canvas& canvas, const Look& look) {
     Color c = ring_metal(look, x, y);
     if (look.ring_spark > 0) {
       // The newest part of the arc is still hot from being drawn.
-      float behind = end - std::atan2(y - look.centre.y, x - look.centre.x);
+      float behind = end - math::atan2(y - look.centre.y, x - look.centre.x);
       behind = std::fmod(behind + 4 * kPi, 2 * kPi);
-      c = mix(c, kWarmWhite, look.ring_spark * std::exp(-behind / 0.7f));
+      c = mix(c, kWarmWhite, look.ring_spark * math::exp(-behind / 0.7f));
     }
     return fade(c, look.brightness);
   });
   if (look.ring_spark > 0) {
-    Vec2 head = look.centre + Vec2{mid * std::cos(end), mid * std::sin(end)};
+    Vec2 head = look.centre + Vec2{mid * math::cos(end), mid * math::sin(end)};
     soft_light(canvas, head, 9, palette::bolt_yellow, 0.45f * look.ring_spark);
     soft_light(canvas, head, 4, palette::white, 0.8f * look.ring_spark);
   }
@@ -109,7 +109,7 @@ void draw_bolt(Canvas& canvas, const Look& look) {
     Color c = mix(palette::bolt_yellow, palette::bolt_amber, t * t);
     c = mix(c, kWarmWhite, look.bolt_heat);
     float s = (d.x * sx + d.y * sy) / (0.5f * h) - look.sheen;
-    c = c + palette::white * (0.75f * std::exp(-s * s / 0.04f));
+    c = c + palette::white * (0.75f * math::exp(-s * s / 0.04f));
     return fade(c, look.brightness);
   });
 

@@ -1,14 +1,8 @@
-// artgen: draws the catalogue's art.
-//
-//   artgen MANIFEST OUT_DIR [RUN ...]
-//       writes OUT_DIR/<run>/00.png ... for every run of the manifest (or the
-//       runs named), the files the build converts into pixel arrays.
-//   artgen --sheet MANIFEST OUT_DIR [RUN ...]
-//       writes OUT_DIR/<run>.png, all frames of a run side by side at 3x,
-//       for looking at the art while drawing it.
+// artgen: draws the catalogue's art. `artgen --help` says how to use it.
 //
 // Drawing is deterministic, so running it over bitmaps/art reproduces the
-// committed files pixel for pixel.
+// committed files pixel for pixel. Runs the manifest marks as drawn by hand
+// are never drawn: their pictures are edited in an image editor.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -23,6 +17,31 @@
 #include "runs.h"
 
 namespace {
+
+const char kUsage[] = "usage: artgen [--sheet] MANIFEST OUT_DIR [RUN ...]\n";
+
+const char kHelp[] =
+    "\n"
+    "Draws the catalogue's art, the runs of MANIFEST whose \"drawn\" column says\n"
+    "\"artgen\", as OUT_DIR/<run>/00.png, 01.png, ... With bitmaps/art/manifest.txt\n"
+    "and bitmaps/art it regenerates the committed art.\n"
+    "\n"
+    "  RUN ...     draw only the runs named (default: every run artgen draws)\n"
+    "  --sheet     instead of the art, write OUT_DIR/<run>.png: every bitmap of\n"
+    "              the run side by side at 3x, to look at while drawing\n"
+    "  -h, --help  print this help\n"
+    "\n"
+    "A PNG whose pixels are already the drawing's is left untouched, so the\n"
+    "build does not convert its run again; each run says what was written and\n"
+    "what was left. Runs drawn by hand (\"hand\" in the manifest) are left\n"
+    "alone, and naming one is refused: artgen never overwrites a picture edited\n"
+    "in an image editor. A caption with a character the 5 x 7 capitals lack\n"
+    "stops it, naming the run and the character.\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (one line on standard error), 2 usage error.\n"
+    "\n"
+    "  artgen bitmaps/art/manifest.txt bitmaps/art smoke\n"
+    "  artgen --sheet bitmaps/art/manifest.txt /tmp/sheets smoke\n";
 
 bool make_dir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST; }
 
@@ -40,14 +59,46 @@ art::Image565 contact_sheet(const std::vector<art::Image565>& frames, int scale)
   return sheet;
 }
 
+// True when path is a PNG that already shows exactly these pixels.
+bool already_drawn(const std::string& path, const art::Image565& image) {
+  art::Image565 existing;
+  std::string ignored;  // unreadable or absent: it is written
+  return art::read_png(path, existing, ignored) && existing.width == image.width &&
+         existing.height == image.height && existing.pixels == image.pixels;
+}
+
+// "smoke: 10.png written, 53 left as they were": what was written, naming up
+// to a few files, and how many were left.
+std::string run_report(const std::string& run, const std::vector<std::string>& written, int left) {
+  const size_t named = 4;
+  std::string names;
+  for (size_t i = 0; i < written.size() && i < named; ++i) names += (i ? ", " : "") + written[i];
+  if (written.size() > named) names = std::to_string(written.size()) + " (" + names + ", ...)";
+  std::string report = run + ": ";
+  if (!written.empty()) report += names + " written" + (left ? ", " : "");
+  if (left) report += std::to_string(left) + " left as they were";
+  return report;
+}
+
+// Standard output is the report: when it cannot be written, the run fails.
+bool flush_report() {
+  if (std::fflush(stdout) == 0) return true;
+  std::fprintf(stderr, "artgen: standard output: %s\n", std::strerror(errno));
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int arg = 1;
+  if (arg < argc && (std::strcmp(argv[arg], "--help") == 0 || std::strcmp(argv[arg], "-h") == 0)) {
+    std::printf("%s%s", kUsage, kHelp);
+    return flush_report() ? 0 : 1;
+  }
   bool sheet = arg < argc && std::strcmp(argv[arg], "--sheet") == 0;
   if (sheet) ++arg;
-  if (argc - arg < 2) {
-    std::fprintf(stderr, "usage: artgen [--sheet] MANIFEST OUT_DIR [RUN ...]\n");
+  if (argc - arg < 2 || argv[arg][0] == '-') {
+    std::fprintf(stderr, "%sartgen --help says more\n", kUsage);
     return 2;
   }
   art::Manifest manifest;
@@ -58,39 +109,47 @@ int main(int argc, char** argv) {
   }
   std::string out_dir = argv[arg + 1];
   std::vector<std::string> wanted(argv + arg + 2, argv + argc);
-  for (const std::string& name : wanted)
-    if (!manifest.find(name)) {
+  for (const std::string& name : wanted) {
+    const art::Run* run = manifest.find(name);
+    if (!run) {
       std::fprintf(stderr, "artgen: %s: no run named '%s'\n", manifest.path.c_str(), name.c_str());
       return 1;
     }
+    if (!run->by_artgen) {
+      std::fprintf(stderr, "artgen: %s:%d: run '%s' is drawn by hand; artgen does not overwrite it\n",
+                   manifest.path.c_str(), run->line, name.c_str());
+      return 1;
+    }
+  }
   if (!make_dir(out_dir)) {
     std::fprintf(stderr, "artgen: %s: %s\n", out_dir.c_str(), std::strerror(errno));
     return 1;
   }
   for (const art::Run& run : manifest.runs) {
     if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), run.name) == wanted.end()) continue;
+    if (!run.by_artgen) {
+      std::printf("%s: drawn by hand, left alone\n", run.name.c_str());
+      continue;
+    }
     const art::RunDrawer* drawer = art::find_drawer(run.name);
     if (!drawer) {
       std::fprintf(stderr, "artgen: %s:%d: no drawer for run '%s'\n", manifest.path.c_str(), run.line,
                    run.name.c_str());
       return 1;
     }
-    std::vector<art::Image565> frames;
-    for (int i = 0; i < run.count; ++i) {
-      frames.push_back(drawer->draw(i, run.count, run.width, run.height));
-      const art::Image565& image = frames.back();
-      if (image.width != run.width || image.height != run.height ||
-          image.pixels.size() != static_cast<size_t>(run.width * run.height)) {
-        std::fprintf(stderr, "artgen: run '%s' drew bitmap %d at %dx%d, the manifest says %dx%d\n",
-                     run.name.c_str(), i, image.width, image.height, run.width, run.height);
-        return 1;
-      }
-    }
-    if (sheet) {
-      if (!art::write_png(out_dir + "/" + run.name + ".png", contact_sheet(frames, 3), error)) {
+    std::vector<art::Image565> frames(static_cast<size_t>(run.count));
+    for (int i = 0; i < run.count; ++i)
+      if (!art::draw_bitmap(*drawer, run, i, frames[static_cast<size_t>(i)], error)) {
         std::fprintf(stderr, "artgen: %s\n", error.c_str());
         return 1;
       }
+    if (sheet) {
+      const std::string path = out_dir + "/" + run.name + ".png";
+      if (!art::write_png(path, contact_sheet(frames, 3), error)) {
+        std::fprintf(stderr, "artgen: %s\n", error.c_str());
+        return 1;
+      }
+      std::printf("%s: sheet %s written\n", run.name.c_str(), path.c_str());
       continue;
     }
     std::string run_dir = out_dir + "/" + run.name;
@@ -98,14 +157,24 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "artgen: %s: %s\n", run_dir.c_str(), std::strerror(errno));
       return 1;
     }
+    std::vector<std::string> written;
+    int left = 0;
     for (int i = 0; i < run.count; ++i) {
       char file[16];
-      std::snprintf(file, sizeof file, "/%02d.png", i);
-      if (!art::write_png(run_dir + file, frames[static_cast<size_t>(i)], error)) {
+      std::snprintf(file, sizeof file, "%02d.png", i);
+      const std::string path = run_dir + "/" + file;
+      const art::Image565& image = frames[static_cast<size_t>(i)];
+      if (already_drawn(path, image)) {
+        ++left;
+        continue;
+      }
+      if (!art::write_png(path, image, error)) {
         std::fprintf(stderr, "artgen: %s\n", error.c_str());
         return 1;
       }
+      written.push_back(file);
     }
+    std::printf("%s\n", run_report(run.name, written, left).c_str());
   }
-  return 0;
+  return flush_report() ? 0 : 1;
 }

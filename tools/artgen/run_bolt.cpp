@@ -127,8 +127,8 @@ Color front_colour(const Face& f, const std::vector<Bevel>& bevels, const Pose& 
   Color base = turn::ramp(palette::bolt_ember, palette::bolt_amber, palette::bolt_yellow, t);
   // A soft sheen that slides along the face as it turns, brightest when the
   // face tips towards the light.
-  float band = (u * 0.9f + v * 0.45f) - (-0.12f + 0.32f * std::sin(pose.angle));
-  float sheen = std::exp(-band * band / 0.006f) * (0.28f + 0.5f * turn::specular(f.normal, 6));
+  float band = (u * 0.9f + v * 0.45f) - (-0.12f + 0.32f * math::sin(pose.angle));
+  float sheen = math::exp(-band * band / 0.006f) * (0.28f + 0.5f * turn::specular(f.normal, 6));
   return mix(base, mix(palette::bolt_yellow, palette::white, 0.75f), clamp01(sheen));
 }
 
@@ -171,7 +171,7 @@ Image565 draw_bolt(int index, int count, int width, int height) {
   Pose pose{angle, {centre, kCameraDistance}};
 
   // The glow follows how much of the lit front we see; the back glows faintly.
-  float facing = std::cos(angle);
+  float facing = math::cos(angle);
   draw_background(canvas, centre, std::max(facing, 0.0f) * 0.85f + std::max(-facing, 0.0f) * 0.25f + 0.12f);
 
   std::vector<Face> visible;

@@ -61,7 +61,7 @@ void draw_charge(Canvas& canvas, const Battery& b, float level_y, float ripple, 
   Mask cell = rasterize(rounded_rect(b.cell_x0(), b.cell_y0(), b.cell_x1(), b.cell_y1(), 3.5f), canvas.width(),
                         canvas.height());
   auto surface = [&](float x) {
-    return level_y + ripple * std::sin(2 * kPi * (x - b.cell_x0()) / 22 + wave_phase);
+    return level_y + ripple * math::sin(2 * kPi * (x - b.cell_x0()) / 22 + wave_phase);
   };
   // Cut the cell at the surface, with coverage for the partial pixel row.
   Mask charge = cell;
@@ -76,11 +76,11 @@ void draw_charge(Canvas& canvas, const Battery& b, float level_y, float ripple, 
   auto shader = [&](float x, float y) {
     float u = (x - b.cell_x0()) / w;  // 0 left to 1 right
     // Rounded like a cylinder lit from the left.
-    float body = 0.78f + 0.34f * std::cos((u - 0.28f) * kPi * 0.95f);
+    float body = 0.78f + 0.34f * math::cos((u - 0.28f) * kPi * 0.95f);
     float depth = clamp01((y - level_y) / (b.cell_y1() - b.cell_y0()));
     Color c = palette::green * (body * (1 - 0.22f * depth));
-    float edge = std::exp(-std::pow((y - surface(x) - 0.6f) / 1.3f, 2.0f));
-    float band = 0.16f * std::exp(-std::pow((y + 0.45f * (x - b.cell_x0()) - sweep_y) / 3.5f, 2.0f));
+    float edge = math::exp(-math::pow((y - surface(x) - 0.6f) / 1.3f, 2.0f));
+    float band = 0.16f * math::exp(-math::pow((y + 0.45f * (x - b.cell_x0()) - sweep_y) / 3.5f, 2.0f));
     return mix(c, mix(palette::green, palette::white, 0.55f), clamp01(0.75f * edge + band));
   };
   canvas.fill(charge, shader);
@@ -90,7 +90,7 @@ void draw_charge(Canvas& canvas, const Battery& b, float level_y, float ripple, 
       [&](float x, float y) {
         float d = surface(x) - y;
         if (d < 0) return 0.0f;
-        return cell.at(static_cast<int>(x), static_cast<int>(y)) * 0.35f * std::exp(-d / 2.2f);
+        return cell.at(static_cast<int>(x), static_cast<int>(y)) * 0.35f * math::exp(-d / 2.2f);
       },
       palette::green);
 }
@@ -130,7 +130,7 @@ Image565 draw_charging(int index, int count, int width, int height) {
   float t = count > 1 ? static_cast<float>(index) / static_cast<float>(count - 1) : 1.0f;
 
   // From a low charge to full, settling gently at the top.
-  float level = 0.12f + 0.88f * (1 - std::pow(1 - t, 1.6f));
+  float level = 0.12f + 0.88f * (1 - math::pow(1 - t, 1.6f));
   float span = b.cell_y1() - b.cell_y0();
   float level_y = b.cell_y1() - level * span;
   float ripple = 0.55f * (1 - smoothstep(0.8f, 1.0f, t));
@@ -140,7 +140,7 @@ Image565 draw_charging(int index, int count, int width, int height) {
   draw_shell(canvas, b);
   draw_charge(canvas, b, level_y, ripple, 2 * kPi * t * 3, sweep_y);
   draw_gloss(canvas, b);
-  draw_badge(canvas, b, 0.18f + 0.08f * std::sin(2 * kPi * t));
+  draw_badge(canvas, b, 0.18f + 0.08f * math::sin(2 * kPi * t));
   screen::caption(canvas, {"CHARGING"}, palette::white);
   return canvas.to_image();
 }

@@ -42,11 +42,11 @@ struct FaceMap {
     return local.transformed([this](Vec2 p) { return to_screen(p); });
   }
   // How far a point `height` off the face (towards the viewer) moves on screen.
-  float lift(float height) const { return (front ? -height : height) * std::sin(angle); }
+  float lift(float height) const { return (front ? -height : height) * math::sin(angle); }
 };
 
 FaceMap visible_face(Vec2 centre, float angle) {
-  float c = std::cos(angle), s = std::sin(angle);
+  float c = math::cos(angle), s = math::sin(angle);
   bool front = c >= 0;
   Vec3 n = turn::turn_y({0, 0, front ? -1.0f : 1.0f}, angle);
   return {centre, c, (front ? -kThickness : kThickness) / 2 * s, front, angle, n};
@@ -62,21 +62,21 @@ Color metal(Vec3 normal, float shade) {
 // A broad soft reflection that slides across the face as it turns, so the
 // flat metal reads as polished rather than painted.
 float sheen(Vec2 s, Vec2 centre, float angle) {
-  float b = ((s.x - centre.x) * 0.62f + (s.y - centre.y) * 0.78f) / kRadius + 0.9f * std::sin(angle);
-  return std::exp(-b * b / 0.08f);
+  float b = ((s.x - centre.x) * 0.62f + (s.y - centre.y) * 0.78f) / kRadius + 0.9f * math::sin(angle);
+  return math::exp(-b * b / 0.08f);
 }
 
 // The milled edge: the visible half of the disc's cylinder, with ridges
 // across it that fade out where they would crowd closer than the pixels.
 void draw_edge(Canvas& canvas, Vec2 centre, float angle) {
-  float c = std::cos(angle), s = std::sin(angle);
+  float c = math::cos(angle), s = math::sin(angle);
   float half_shift = kThickness / 2 * std::fabs(s), rx = kRadius * std::fabs(c);
   Contour hull;
   const int n = 96;
   for (int k = 0; k <= 2 * n; ++k) {
     float phi = -kPi / 2 + kPi * static_cast<float>(k) / static_cast<float>(n);
     float side = k <= n ? half_shift : -half_shift;
-    hull.push_back({centre.x + side + rx * std::cos(phi), centre.y + kRadius * std::sin(phi)});
+    hull.push_back({centre.x + side + rx * math::cos(phi), centre.y + kRadius * math::sin(phi)});
   }
   float sign = s >= 0 ? 1.0f : -1.0f;
   canvas.fill(Path(hull), [=](float x, float y) {
@@ -85,7 +85,7 @@ void draw_edge(Canvas& canvas, Vec2 centre, float angle) {
     Vec3 normal{cp * c, sp, -cp * s};
     // Ridge spacing on screen shrinks towards the top and bottom.
     float spacing = std::fabs(cp) * kRadius * 2 * kPi / kReeds;
-    float ridges = std::cos(std::asin(sp) * kReeds) * smoothstep(1.6f, 2.6f, spacing);
+    float ridges = math::cos(math::asin(sp) * kReeds) * smoothstep(1.6f, 2.6f, spacing);
     // Position across the thickness, 0 at the front face to 1 at the back.
     float across = std::fabs(s) > 1e-3f ? ((x - centre.x - kRadius * cp * c) / s) / kThickness + 0.5f : 0.5f;
     float chamfer = smoothstep(0.0f, 0.22f, across) * smoothstep(1.0f, 0.78f, across);
@@ -98,7 +98,7 @@ void draw_edge(Canvas& canvas, Vec2 centre, float angle) {
 Vec3 rim_normal(const FaceMap& face, Vec2 local, float angle) {
   float r = std::max(length(local), 1e-3f);
   float tilt = (clamp01((r - kRimInner) / (kRadius - kRimInner)) - 0.45f) * 1.7f;
-  float across = std::sin(tilt), up = std::cos(tilt);
+  float across = math::sin(tilt), up = math::cos(tilt);
   Vec3 n{local.x / r * across, local.y / r * across, face.front ? -up : up};
   return turn::turn_y(n, angle);
 }

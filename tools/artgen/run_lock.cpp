@@ -35,12 +35,12 @@ float window(float t, float a, float b) { return t >= a && t < b ? (t - a) / (b 
 Pose pose_at(float t) {
   Pose p;
   if (float u = window(t, 0.0f, 0.2f); u >= 0) p.lift = kLift * (1 - u * u);              // falls
-  if (float u = window(t, 0.2f, 0.3f); u >= 0) p.lift = 1.8f * std::sin(kPi * u);         // bounces once
+  if (float u = window(t, 0.2f, 0.3f); u >= 0) p.lift = 1.8f * math::sin(kPi * u);         // bounces once
   if (float u = window(t, 0.72f, 1.0f); u >= 0) p.lift = kLift * screen::ease_in_out(u);  // lifts open
   if (float u = window(t, 0.2f, 0.3f); u >= 0) p.click = 1 - u;
-  if (float u = window(t, 0.3f, 0.54f); u >= 0) p.rattle = 0.07f * std::sin(3 * kPi * u) * (1 - u);
-  if (float u = window(t, 0.5f, 0.76f); u >= 0) p.pulse = std::pow(std::sin(kPi * u), 2.0f);
-  if (float u = window(t, 0.56f, 0.72f); u >= 0) p.glint = std::sin(kPi * u);
+  if (float u = window(t, 0.3f, 0.54f); u >= 0) p.rattle = 0.07f * math::sin(3 * kPi * u) * (1 - u);
+  if (float u = window(t, 0.5f, 0.76f); u >= 0) p.pulse = math::pow(math::sin(kPi * u), 2.0f);
+  if (float u = window(t, 0.56f, 0.72f); u >= 0) p.glint = math::sin(kPi * u);
   return p;
 }
 
@@ -99,7 +99,7 @@ void draw_click(Canvas& canvas, float click, float rattle) {
     Vec2 from{screen::kIconX + dir * kShackleSpread, kBodyY0};
     for (int k = 0; k < 3; ++k) {
       float a = 0.22f + 0.5f * static_cast<float>(k);  // up from the horizontal
-      Vec2 d{dir * std::cos(a), -std::sin(a)};
+      Vec2 d{dir * math::cos(a), -math::sin(a)};
       Vec2 start = from + d * (6.5f + 2.0f * (1 - click));
       rays.add(clockwise(capsule(start, start + d * (1.5f + 2.5f * click), 1.4f)));
     }

@@ -32,11 +32,11 @@ const Color kLiquid = palette::bolt_amber;
 
 // The cartridge's bottom edge at loop phase t: in and out once, easing at
 // both ends of the travel.
-float pod_bottom(float t) { return kPodUp + (kPodDown - kPodUp) * (0.5f - 0.5f * std::cos(2 * kPi * t)); }
+float pod_bottom(float t) { return kPodUp + (kPodDown - kPodUp) * (0.5f - 0.5f * math::cos(2 * kPi * t)); }
 
 // The warning's brightness: two blinks a loop, each switching on and off
 // over about a frame so it reads as a lamp, not a pulse.
-float blink(float t) { return smoothstep(-0.25f, 0.25f, std::cos(4 * kPi * t)); }
+float blink(float t) { return smoothstep(-0.25f, 0.25f, math::cos(4 * kPi * t)); }
 
 void fill_clipped(Canvas& canvas, const Path& path, const Shader& shader, const Mask& clip, float opacity = 1) {
   canvas.fill(screen::intersect(rasterize(path, canvas.width(), canvas.height()), clip), shader, opacity);

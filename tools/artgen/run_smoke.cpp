@@ -40,9 +40,9 @@ Row cross_section(float h, float phase, float centre_x) {
   float hp = std::max(h, 0.0f);
   float v = rise(hp) / kTravel - phase;
   float spread = clamp01(hp / kTop);
-  float grow = std::pow(spread, 1.25f);
+  float grow = math::pow(spread, 1.25f);
 
-  float sway = (0.6f + 11 * grow) * (0.65f * std::sin(2 * kPi * v + 0.4f) + 0.35f * std::sin(2 * kPi * 3 * v + 2.0f)) +
+  float sway = (0.6f + 11 * grow) * (0.65f * math::sin(2 * kPi * v + 0.4f) + 0.35f * math::sin(2 * kPi * 3 * v + 2.0f)) +
                (along(v, 4, 7) - 0.5f) * 14 * grow;
   float fade = smoothstep(-2.5f, 4, h) * (1 - smoothstep(0.5f, 1.0f, spread));
   Row r{};
@@ -91,10 +91,10 @@ Image565 draw_smoke(int index, int count, int width, int height) {
     for (int x = 0; x < width; ++x) {
       float px = static_cast<float>(x) + 0.5f;
       float d = (px - r.haze_x) / r.haze_w;
-      float total = r.haze_a * std::exp(-d * d);
+      float total = r.haze_a * math::exp(-d * d);
       for (size_t j = 0; j < kStrands; ++j) {
         float t = across(px - r.x[j], above.x[j] - below.x[j]) / r.w[j];
-        if (std::fabs(t) < 4) total += r.a[j] * std::exp(-t * t);  // beyond, under 1e-7
+        if (std::fabs(t) < 4) total += r.a[j] * math::exp(-t * t);  // beyond, under 1e-7
       }
       field[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = total;
     }
@@ -108,7 +108,7 @@ Image565 draw_smoke(int index, int count, int width, int height) {
   const Color lit = mix(palette::smoke, palette::white, 0.35f);
   const Color shade = mix(palette::smoke, palette::steel, 0.4f);
   canvas.blend_field(
-      [&](float x, float y) { return 0.8f * (1 - std::exp(-1.3f * at(static_cast<int>(x), static_cast<int>(y)))); },
+      [&](float x, float y) { return 0.8f * (1 - math::exp(-1.3f * at(static_cast<int>(x), static_cast<int>(y)))); },
       [&](float x, float y) {
         int ix = static_cast<int>(x), iy = static_cast<int>(y);
         // Facing the light (upper left) where density falls off that way.

@@ -15,17 +15,17 @@ constexpr float kFrames = 34;
 constexpr float kRingDone = 10, kStrikeDone = 14, kFlashPeak = 14.6f, kGlowPeak = 17, kGlowRest = 25;
 constexpr float kSheenStart = 23, kSheenEnd = 30;
 
-float ease_in_out(float t) { return 0.5f - 0.5f * std::cos(kPi * clamp01(t)); }
+float ease_in_out(float t) { return 0.5f - 0.5f * math::cos(kPi * clamp01(t)); }
 
 logo::Look startup_look(float f, int width, int height) {
   logo::Look look = logo::calm_look({static_cast<float>(width) / 2, static_cast<float>(height) / 2},
                                     static_cast<float>(width) * 3 / 8);
   look.ring_sweep = ease_in_out((f + 0.5f) / (kRingDone + 0.5f));
   look.ring_spark = 1 - smoothstep(kRingDone - 0.5f, kRingDone + 2.5f, f);
-  look.bolt_reveal = std::pow(clamp01((f - kRingDone) / (kStrikeDone - kRingDone)), 1.3f);
+  look.bolt_reveal = math::pow(clamp01((f - kRingDone) / (kStrikeDone - kRingDone)), 1.3f);
   look.bolt_heat = 1 - smoothstep(kStrikeDone, kStrikeDone + 6, f);
   float from_flash = (f - kFlashPeak) / 1.3f;
-  look.flash = std::exp(-from_flash * from_flash);
+  look.flash = math::exp(-from_flash * from_flash);
   if (look.flash < 0.02f) look.flash = 0;
   const float peak = 1.3f, rest = look.glow;
   look.glow = f < kGlowPeak ? peak * smoothstep(kRingDone + 2, kGlowPeak, f)

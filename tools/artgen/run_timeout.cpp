@@ -24,7 +24,7 @@ const Color kDial = mix(palette::graphite, palette::charcoal, 0.35f);
 const Color kHand = mix(palette::bolt_amber, palette::bolt_yellow, 0.35f);
 
 // A direction on the dial: angle clockwise from twelve.
-Vec2 dial_dir(float angle) { return {std::sin(angle), -std::cos(angle)}; }
+Vec2 dial_dir(float angle) { return {math::sin(angle), -math::cos(angle)}; }
 
 // What the ringing does at loop phase t: it starts as the hand passes twelve.
 struct Alarm {
@@ -36,7 +36,7 @@ Alarm alarm_at(float t) {
   Alarm r;
   if (t < 0.24f) {
     float u = t / 0.24f;
-    r.wobble = 0.11f * std::sin(4 * kPi * u) * (1 - u);
+    r.wobble = 0.11f * math::sin(4 * kPi * u) * (1 - u);
   }
   if (t < 0.34f) r.spread = t / 0.34f;
   return r;
@@ -97,7 +97,7 @@ void draw_dial(Canvas& canvas, float minute, float wobble) {
         Vec2 d = Vec2{x, y} - c;
         float r = length(d);
         if (r > kFace - 1.5f || r < 2) return 0.0f;
-        float a = std::atan2(d.x, -d.y) - wobble;  // clockwise from twelve
+        float a = math::atan2(d.x, -d.y) - wobble;  // clockwise from twelve
         float behind = std::fmod(minute - a + 4 * kPi, 2 * kPi);
         if (behind > wake) return 0.0f;
         float edge = 1 - smoothstep(kFace - 4, kFace - 1.5f, r);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "manifest.h"
 #include "rgb565.h"
 
 namespace art {
@@ -20,6 +21,12 @@ struct RunDrawer {
 extern const RunDrawer kRunDrawers[];
 
 const RunDrawer* find_drawer(const std::string& run);
+
+// Draws bitmap `index` of the manifest's run with its drawer. When the drawing
+// cannot be made as asked (a caption with a character the capitals lack, a
+// bitmap of another size than the manifest's) returns false and sets error to
+// one line naming the run and the bitmap.
+bool draw_bitmap(const RunDrawer& drawer, const Run& run, int index, Image565& out, std::string& error);
 
 // One function per run, each in its own source file.
 Image565 draw_bolt(int index, int count, int width, int height);

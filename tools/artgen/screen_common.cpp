@@ -76,7 +76,7 @@ Color shade(const Material& m, Vec2 n) {
   float nz = std::sqrt(1 - len2);
   float diffuse = n.x * kLight[0] + n.y * kLight[1] + nz * kLight[2];
   float highlight = std::max(0.0f, n.x * kHalf[0] + n.y * kHalf[1] + nz * kHalf[2]);
-  highlight = std::pow(highlight, 24.0f) * m.shine;
+  highlight = math::pow(highlight, 24.0f) * m.shine;
   // Flat faces (diffuse = kLight[2]) get the base colour; facing the light
   // lifts towards `light`, facing away falls towards `dark`.
   Color c = diffuse >= kLight[2] ? mix(m.base, m.light, (diffuse - kLight[2]) / (1 - kLight[2]))
@@ -147,7 +147,7 @@ Path sparkle(Vec2 centre, float size) {
   for (int i = 0; i < points * 2; ++i) {
     float a = kPi * static_cast<float>(i) / points - kPi / 2;
     float r = i % 2 == 0 ? size : size * 0.2f;
-    c.push_back(centre + Vec2{r * std::cos(a), r * std::sin(a)});
+    c.push_back(centre + Vec2{r * math::cos(a), r * math::sin(a)});
   }
   return Path(c);
 }

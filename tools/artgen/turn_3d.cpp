@@ -8,7 +8,7 @@ Vec3 normalized(Vec3 v) {
 }
 
 Vec3 turn_y(Vec3 p, float angle) {
-  float c = std::cos(angle), s = std::sin(angle);
+  float c = math::cos(angle), s = math::sin(angle);
   return {p.x * c + p.z * s, p.y, p.z * c - p.x * s};
 }
 
@@ -18,7 +18,7 @@ float diffuse(Vec3 normal) { return clamp01(dot(normal, light_direction())); }
 
 float specular(Vec3 normal, float shininess) {
   Vec3 half = normalized(light_direction() + view_direction());
-  return std::pow(clamp01(dot(normal, half)), shininess);
+  return math::pow(clamp01(dot(normal, half)), shininess);
 }
 
 Vec2 Camera::project(Vec3 p) const {

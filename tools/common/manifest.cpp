@@ -63,10 +63,10 @@ bool load_manifest(const std::string& path, Manifest& out, std::string& error) {
     std::string::size_type hash = text.find('#');
     std::istringstream fields(text.substr(0, hash));
     Run run;
-    std::string width, height, count, placement;
+    std::string width, height, count, placement, drawn;
     if (!(fields >> run.name)) continue;  // blank or comment only
-    if (!(fields >> width >> height >> count >> placement))
-      return fail("expected: name width height count placement description");
+    if (!(fields >> width >> height >> count >> placement >> drawn))
+      return fail("expected: name width height count placement drawn description");
     std::getline(fields >> std::ws, run.description);
     if (!is_identifier(run.name))
       return fail("run name '" + run.name + "' is not lower case letters, digits and underscores");
@@ -81,6 +81,10 @@ bool load_manifest(const std::string& path, Manifest& out, std::string& error) {
       run.in_table = true;
     else if (placement != "outside")
       return fail("placement '" + placement + "' is neither 'table' nor 'outside'");
+    if (drawn == "artgen")
+      run.by_artgen = true;
+    else if (drawn != "hand")
+      return fail("drawn '" + drawn + "' is neither 'artgen' nor 'hand'");
     run.line = line_no;
     out.runs.push_back(run);
   }

@@ -1,7 +1,8 @@
 // The art manifest: the runs of the bitmap catalogue in catalogue order.
 //
 // One run per line: name, width, height, count, placement ("table" or
-// "outside") and a free-text description. '#' starts a comment; blank lines
+// "outside"), who draws it ("artgen", the drawing program, or "hand", an
+// image editor) and a free-text description. '#' starts a comment; blank lines
 // are ignored. A run's bitmaps are the files <art dir>/<name>/00.png,
 // 01.png, ... in order.
 #pragma once
@@ -17,6 +18,7 @@ struct Run {
   int height = 0;           // pixels, 1 to 255
   int count = 0;            // bitmaps in the run, 1 to 99
   bool in_table = false;    // true: the run fills entries of bitmap_table
+  bool by_artgen = false;   // true: artgen draws it; false: drawn by hand, artgen leaves it alone
   std::string description;  // what the run shows, for people
   int line = 0;             // line of the manifest that declares it
 };

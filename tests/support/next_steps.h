@@ -1,0 +1,24 @@
+// What a failing art test tells its reader to do next: exact commands, each
+// runnable as printed from any folder, and files named as they sit in the
+// source tree.
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+// The path relative to the source tree when it lies inside it, else as given.
+std::string in_tree(const std::string& path);
+
+// "bitmaps/art/smoke/10.png": bitmap `index` of a run, as it sits in the tree.
+std::string art_file(const std::string& run, int index);
+
+// "cd <source tree> && UPDATE_GOLDEN=1 <build>/tests/catalogue_test ...":
+// rewrites the golden table from the bitmaps the program now carries.
+std::string refresh_golden_command();
+
+// "cd <source tree> && <build>/tools/artgen <manifest> <art dir> <run>":
+// redraws the run's files from its drawer.
+std::string regenerate_command(const std::string& run);
+
+}  // namespace testing_support
