@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "label_font.h"
+
 namespace catalogue {
 namespace {
 
@@ -16,15 +18,9 @@ constexpr int kMaxSheetWidth = 1600;
 constexpr uint16_t kGround = 0x8410;  // mid grey: black and white frames both stand out
 constexpr uint16_t kInk = 0x0000;
 
-// A 3 x 5 pixel font for labels: rows top to bottom, three bits each, the
-// leftmost pixel in the highest bit.
-constexpr int kGlyphWidth = 3, kGlyphHeight = 5, kLabelScale = 3;
-constexpr int kLabelHeight = kGlyphHeight * kLabelScale + 4;
-constexpr uint8_t kDigits[10][kGlyphHeight] = {
-    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
-    {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7},
-};
-constexpr uint8_t kDash[kGlyphHeight] = {0, 0, 7, 0, 0};
+// Labels in the small digit face, each pixel of it kLabelScale square.
+constexpr int kLabelScale = 3;
+constexpr int kLabelHeight = art::kLabelGlyphHeight * kLabelScale + 4;
 
 void fill_rect(art::Image565& image, int x0, int y0, int w, int h, uint16_t colour) {
   for (int y = std::max(0, y0); y < std::min(image.height, y0 + h); ++y)
@@ -34,12 +30,12 @@ void fill_rect(art::Image565& image, int x0, int y0, int w, int h, uint16_t colo
 void draw_label(art::Image565& image, int x0, int y0, const std::string& text) {
   int x = x0;
   for (char c : text) {
-    const uint8_t* glyph = c == '-' ? kDash : kDigits[c - '0'];
-    for (int row = 0; row < kGlyphHeight; ++row)
-      for (int col = 0; col < kGlyphWidth; ++col)
-        if (glyph[row] & (4 >> col))
+    const char* const* glyph = art::label_glyph(c);
+    for (int row = 0; glyph && row < art::kLabelGlyphHeight; ++row)
+      for (int col = 0; col < art::kLabelGlyphWidth; ++col)
+        if (glyph[row][col] == '#')
           fill_rect(image, x + col * kLabelScale, y0 + row * kLabelScale, kLabelScale, kLabelScale, kInk);
-    x += (kGlyphWidth + 1) * kLabelScale;
+    x += (art::kLabelGlyphWidth + 1) * kLabelScale;
   }
 }
 

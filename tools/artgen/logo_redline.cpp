@@ -2,24 +2,11 @@
 
 #include <string>
 
+#include "label_font.h"
 #include "palette.h"
 
 namespace art::logo {
 namespace {
-
-// '#' ink, '.' paper; square-shouldered so they read at one pixel a stroke.
-const char* const kDigits[10][kDigitHeight] = {
-    {"###", "#.#", "#.#", "#.#", "###"},  // 0
-    {".#.", "##.", ".#.", ".#.", "###"},  // 1
-    {"###", "..#", "###", "#..", "###"},  // 2
-    {"###", "..#", ".##", "..#", "###"},  // 3
-    {"#.#", "#.#", "###", "..#", "..#"},  // 4
-    {"###", "#..", "###", "..#", "###"},  // 5
-    {"###", "#..", "###", "#.#", "###"},  // 6
-    {"###", "..#", "..#", ".#.", ".#."},  // 7
-    {"###", "#.#", "###", "#.#", "###"},  // 8
-    {"###", "#.#", "###", "..#", "###"},  // 9
-};
 
 const Color kLabelInk = palette::white;
 const Color kLabelBox = hex(0x08090B);
@@ -62,7 +49,7 @@ int number_width(int n) {
 void draw_number(Canvas& canvas, int n, int left, int top, Color ink) {
   std::string s = std::to_string(n < 0 ? 0 : n);
   for (char ch : s) {
-    const char* const* rows = kDigits[ch - '0'];
+    const char* const* rows = label_glyph(ch);
     for (int r = 0; r < kDigitHeight; ++r)
       for (int col = 0; col < kDigitWidth; ++col)
         if (rows[r][col] == '#') put(canvas, left + col, top + r, ink);

@@ -4,11 +4,12 @@
 #pragma once
 
 #include "canvas.h"
+#include "label_font.h"
 
 namespace art::logo {
 
-constexpr int kDigitWidth = 3;
-constexpr int kDigitHeight = 5;
+constexpr int kDigitWidth = kLabelGlyphWidth;  // the label face of label_font.h
+constexpr int kDigitHeight = kLabelGlyphHeight;
 
 // Width in pixels of n (n >= 0) set in the digit face, one blank column
 // between digits.
