@@ -63,13 +63,23 @@ class FirmwareFiles : public testing::Test {
     dir_ = nullptr;
   }
 
-  struct Mode {
+  // How one file is compiled: the compiler and its language options.
+  struct Language {
     std::string compiler;
-    std::vector<std::string> language;  // -std=... and, for C++, -x c++
+    std::vector<std::string> options;  // -std=..., and -x c++ for C++
+  };
+  struct Mode {
+    std::string what;
+    Language tables, board;  // the board is linked with its compiler
+    bool named_record;       // the record found through FLASH_SBITMAP_HEADER, not its default name
   };
 
   static std::vector<Mode> modes(const std::string& c, const std::string& cxx) {
-    return {{c, {"-std=c99"}}, {c, {"-std=c11"}}, {cxx, {"-x", "c++", "-std=c++17"}}};
+    const Language c99{c, {"-std=c99"}}, c11{c, {"-std=c11"}}, cxx17{cxx, {"-x", "c++", "-std=c++17"}};
+    return {{"C99", c99, c99, false},
+            {"C11", c11, c11, true},
+            {"C++17", cxx17, cxx17, false},
+            {"tables in C11, firmware in C++17", c11, cxx17, true}};
   }
 
   // Compiles the tables, and the board with the README's example, warnings as
@@ -78,27 +88,30 @@ class FirmwareFiles : public testing::Test {
     const std::string out = *dir_ / ("board-" + std::to_string(++builds_));
     std::vector<std::string> flags = {"-Wall", "-Wextra", "-Wpedantic", "-Werror", "-I", dir_->path(),
                                       "-I", FIRMWARE_EXAMPLE_DIR};
-    // C++ builds find the record by FLASH_SBITMAP_HEADER, C builds by its default name.
-    if (mode.language.back() == "-std=c++17") {
+    if (mode.named_record)
       flags.insert(flags.end(), {"-I", *dir_ / "named", "-DFLASH_SBITMAP_HEADER=\"board_record.h\""});
-    } else {
+    else
       flags.insert(flags.end(), {"-I", *dir_ / "default"});
-    }
-    for (const auto& [source, object] : {std::pair<std::string, std::string>{*dir_ / "flash_tables.c", out + "-tables.o"},
-                                         {std::string(FIRMWARE_EXAMPLE_DIR) + "/board.c", out + "-board.o"}}) {
-      std::vector<std::string> argv = {mode.compiler};
-      argv.insert(argv.end(), mode.language.begin(), mode.language.end());
+    const struct {
+      const Language& language;
+      std::string source, object;
+    } files[] = {{mode.tables, *dir_ / "flash_tables.c", out + "-tables.o"},
+                 {mode.board, std::string(FIRMWARE_EXAMPLE_DIR) + "/board.c", out + "-board.o"}};
+    for (const auto& file : files) {
+      std::vector<std::string> argv = {file.language.compiler};
+      argv.insert(argv.end(), file.language.options.begin(), file.language.options.end());
       argv.insert(argv.end(), flags.begin(), flags.end());
-      argv.insert(argv.end(), {"-c", source, "-o", object});
+      argv.insert(argv.end(), {"-c", file.source, "-o", file.object});
       const ProcessResult cc = run_process(argv);
       if (cc.exit_status != 0 || !cc.err.empty()) {
-        ADD_FAILURE() << mode.compiler << " " << mode.language.back() << " " << source << ":\n" << cc.err;
+        ADD_FAILURE() << file.language.compiler << " " << file.language.options.back() << " " << file.source << ":\n"
+                      << cc.err;
         return cc;
       }
     }
-    const ProcessResult link = run_process({mode.compiler, out + "-tables.o", out + "-board.o", "-o", out});
+    const ProcessResult link = run_process({mode.board.compiler, out + "-tables.o", out + "-board.o", "-o", out});
     if (link.exit_status != 0) {
-      ADD_FAILURE() << mode.compiler << " link:\n" << link.err;
+      ADD_FAILURE() << mode.board.compiler << " link:\n" << link.err;
       return link;
     }
     return run_process({out, image, digit});
@@ -134,7 +147,7 @@ class FirmwareFiles : public testing::Test {
   static void check_compilers(const std::string& c, const std::string& cxx) {
     const std::string image = *dir_ / "flash.bin";
     for (const Mode& mode : modes(c, cxx)) {
-      SCOPED_TRACE(mode.compiler + " " + mode.language.back());
+      SCOPED_TRACE(mode.tables.compiler + ", " + mode.what);
       const unsigned digit = 7;
       const ProcessResult run = build_and_run(mode, image, std::to_string(digit));
       if (HasFailure()) return;
@@ -169,11 +182,11 @@ TEST_F(FirmwareFiles, TheBootCheckRefusesAnotherImage) {
   std::string bytes = read_file(*dir_ / "flash.bin");
   bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x01);
   write_file(*dir_ / "changed.bin", bytes);
-  const ProcessResult changed = build_and_run({FIRMWARE_GCC, {"-std=c99"}}, *dir_ / "changed.bin", "0");
+  const ProcessResult changed = build_and_run(modes(FIRMWARE_GCC, FIRMWARE_GXX)[0], *dir_ / "changed.bin", "0");
   EXPECT_EQ(changed.exit_status, 1) << changed.err;
   EXPECT_NE(changed.out.find("image does not match\n"), std::string::npos) << changed.out;
   write_file(*dir_ / "short.bin", read_file(*dir_ / "flash.bin").substr(1));
-  const ProcessResult shorter = build_and_run({FIRMWARE_GCC, {"-std=c99"}}, *dir_ / "short.bin", "0");
+  const ProcessResult shorter = build_and_run(modes(FIRMWARE_GCC, FIRMWARE_GXX)[0], *dir_ / "short.bin", "0");
   EXPECT_EQ(shorter.exit_status, 3) << shorter.err;
 }
 
