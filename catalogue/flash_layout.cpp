@@ -23,17 +23,35 @@ std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count) 
   return tables;
 }
 
+namespace {
+
+// Calls place(entry) for each present entry of the tables, in image order.
+template <typename Place>
+void for_each_placed(const std::vector<FlashTable>& tables, const sBITMAP* const* table, size_t table_length,
+                     Place place) {
+  for (const FlashTable& t : tables)
+    for (size_t entry = t.first_entry; entry < size_t{t.first_entry} + t.count && entry < table_length; ++entry)
+      if (table[entry]) place(entry);
+}
+
+}  // namespace
+
 std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
                                     size_t table_length) {
   std::vector<uint32_t> offsets(table_length, kNoOffset);
   uint32_t next = 0;
-  for (const FlashTable& t : tables)
-    for (size_t entry = t.first_entry; entry < size_t{t.first_entry} + t.count && entry < table_length; ++entry) {
-      if (!table[entry]) continue;
-      offsets[entry] = next;
-      next += bitmap_byte_size(table[entry]);
-    }
+  for_each_placed(tables, table, table_length, [&](size_t entry) {
+    offsets[entry] = next;
+    next += bitmap_byte_size(table[entry]);
+  });
   return offsets;
+}
+
+std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
+                                                size_t table_length) {
+  std::vector<const sBITMAP*> bitmaps;
+  for_each_placed(tables, table, table_length, [&](size_t entry) { bitmaps.push_back(table[entry]); });
+  return bitmaps;
 }
 
 }  // namespace catalogue

@@ -34,4 +34,9 @@ constexpr uint32_t kNoOffset = 0xFFFFFFFFu;
 std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
                                     size_t table_length);
 
+// The bitmaps whose pixel arrays make up the flash image, in the order they
+// lie in it: the tables' entries in the order printed, absent ones left out.
+std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
+                                                size_t table_length);
+
 }  // namespace catalogue

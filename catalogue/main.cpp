@@ -20,6 +20,7 @@
 
 #include "bitmap_runs.h"
 #include "bitmaps.h"
+#include "firmware_files.h"
 #include "flash_layout.h"
 #include "flash_table.h"
 #include "png_encode.h"
@@ -120,12 +121,15 @@ int list_command(char**) {
 }
 
 int table_command(char**) {
-  bool first = true;
-  for (const catalogue::FlashTable& t : tables()) {
-    if (!first) std::putchar('\n');
-    first = false;
-    print_flash_table(t.name.c_str(), &bitmap_table[t.first_entry], t.count);
-  }
+  catalogue::print_tables_file(stdout, tables(), bitmap_table, DEVICE_BITMAPS_VERSION);
+  return finish_stdout();
+}
+
+int header_command(char**) {
+  const std::vector<catalogue::FlashTable> t = tables();
+  const catalogue::FlashImageSummary image =
+      catalogue::summarise_flash_image(catalogue::flash_image_bitmaps(t, bitmap_table, BITMAP_TABLE_LENGTH));
+  catalogue::print_header_file(stdout, t, image, DEVICE_BITMAPS_VERSION);
   return finish_stdout();
 }
 
@@ -248,9 +252,17 @@ const Command kCommands[] = {
      "run, size, bytes, offset in the flash image ('-' outside), CRC-32 of its bytes.\n",
      list_command},
     {"table", "", 0,
-     "The flash tables as C source: one FLASH_sBITMAP table per run of bitmap_table,\n"
-     "named flash_<run>, with each bitmap's width, height and flash offset.\n",
+     "The flash tables as a C file: one FLASH_sBITMAP table per run of bitmap_table,\n"
+     "named flash_<run>, with each bitmap's width, height and flash offset. It\n"
+     "includes flash_tables.h, the output of 'catalogue header'.\n",
      table_command},
+    {"header", "", 0,
+     "The C header of the tables, to save as flash_tables.h: the image's length\n"
+     "(FLASH_IMAGE_LENGTH) and CRC-32 (FLASH_IMAGE_CRC32), the number of entries\n"
+     "(FLASH_TABLE_ENTRIES) and a declaration of each table. It includes the\n"
+     "firmware's FLASH_sBITMAP from FLASH_SBITMAP_HEADER, \"flash_sbitmap.h\" unless\n"
+     "defined otherwise.\n",
+     header_command},
     {"flash-image", " FILE", 1,
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
      "bitmap_table in table order from offset 0, with nothing between them.\n",
@@ -266,10 +278,30 @@ const Command kCommands[] = {
      preview_command},
 };
 
+void print_command_help(const Command& c) {
+  std::printf("usage: catalogue %s%s\n\n%s", c.name, c.arguments, c.help);
+}
+
 void print_overview() {
   std::printf("usage: catalogue COMMAND [ARGUMENTS]\n\nThe device's bitmaps. Commands:\n");
   for (const Command& c : kCommands) std::printf("  %s%s\n", c.name, c.arguments);
-  std::printf("\n'catalogue COMMAND --help' describes a command.\n");
+  std::printf("\n'catalogue COMMAND --help' or 'catalogue help COMMAND' describes a command;\n"
+              "'catalogue --version' prints the version.\n");
+}
+
+// `catalogue help [COMMAND]`: the overview, or the command's own help.
+int help(int argc, char** argv) {
+  if (argc == 2) {
+    print_overview();
+    return finish_stdout();
+  }
+  if (argc > 3) return usage_error("help", "expects at most one COMMAND (see catalogue --help)");
+  for (const Command& c : kCommands)
+    if (std::strcmp(argv[2], c.name) == 0) {
+      print_command_help(c);
+      return finish_stdout();
+    }
+  return usage_error(std::string("help: ") + argv[2], "unknown command (see catalogue --help)");
 }
 
 }  // namespace
@@ -281,11 +313,16 @@ int main(int argc, char** argv) {
     print_overview();
     return finish_stdout();
   }
+  if (name == "help") return help(argc, argv);
+  if (name == "--version") {
+    std::printf("catalogue %s\n", DEVICE_BITMAPS_VERSION);
+    return finish_stdout();
+  }
   for (const Command& c : kCommands) {
     if (name != c.name) continue;
     for (int i = 2; i < argc; ++i)
       if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-        std::printf("usage: catalogue %s%s\n\n%s", c.name, c.arguments, c.help);
+        print_command_help(c);
         return finish_stdout();
       }
     if (argc - 2 != c.argument_count)

@@ -40,12 +40,14 @@ struct Printed {
 };
 
 // bitmap_table index -> what `table` printed for it, reading each table's
-// lines as the entries of the run it is named after.
+// lines as the entries of the run it is named after. Between tables the file
+// has its heading and preprocessor lines; within one, only entries.
 std::map<unsigned, Printed> parse_tables(const std::string& text) {
   std::map<unsigned, Printed> printed;
   std::istringstream in(text);
   std::string line;
   const sBITMAP_RUN* run = nullptr;
+  bool in_table = false;
   unsigned index = 0;
   while (std::getline(in, line)) {
     char name[64];
@@ -60,11 +62,15 @@ std::map<unsigned, Printed> parse_tables(const std::string& text) {
         EXPECT_EQ(count, run->count) << line;
       }
       index = 0;
+      in_table = true;
     } else if (std::sscanf(line.c_str(), "%u, %u, 0x%x,", &p.width, &p.height, &p.offset) == 3) {
-      EXPECT_TRUE(run) << "entry outside a table: " << line;
-      if (run) printed[run->first_entry + index++] = p;
+      EXPECT_TRUE(in_table && run) << "entry outside a table: " << line;
+      if (in_table && run) printed[run->first_entry + index++] = p;
+    } else if (line == "};") {
+      EXPECT_TRUE(in_table) << "a table ends twice";
+      in_table = false;
     } else {
-      EXPECT_TRUE(line == "};" || line.empty()) << line;
+      EXPECT_FALSE(in_table) << "not an entry: " << line;
     }
   }
   return printed;
@@ -185,7 +191,7 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
 
 // A listing cut short by a full disk must not report success.
 TEST(CatalogueCli, OutputThatCannotBeWrittenIsAFailure) {
-  for (const char* command : {"list", "table"}) {
+  for (const char* command : {"list", "table", "header", "--version", "help"}) {
     const ProcessResult r =
         testing_support::run_process({"/bin/sh", "-c", std::string("exec \"$0\" ") + command + " >/dev/full", CATALOGUE_PATH});
     EXPECT_EQ(r.exit_status, 1) << command;
@@ -196,19 +202,33 @@ TEST(CatalogueCli, OutputThatCannotBeWrittenIsAFailure) {
 TEST(CatalogueCli, HelpForEveryCommand) {
   const ProcessResult top = catalogue({"--help"});
   EXPECT_EQ(top.exit_status, 0);
-  for (const char* command : {"list", "table", "flash-image", "export", "preview"}) {
+  for (const char* command : {"list", "table", "header", "flash-image", "export", "preview"}) {
     EXPECT_NE(top.out.find(std::string("  ") + command), std::string::npos) << command;
     const ProcessResult r = catalogue({command, "--help"});
     EXPECT_EQ(r.exit_status, 0) << command;
     EXPECT_EQ(r.out.rfind(std::string("usage: catalogue ") + command, 0), 0u) << r.out;
     EXPECT_EQ(r.err, "");
+    const ProcessResult asked = catalogue({"help", command});
+    EXPECT_EQ(asked.exit_status, 0) << command;
+    EXPECT_EQ(asked.out, r.out) << "catalogue help " << command;
   }
+  const ProcessResult help = catalogue({"help"});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_EQ(help.out, top.out);
+}
+
+TEST(CatalogueCli, VersionIsTheProjects) {
+  const ProcessResult r = catalogue({"--version"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.out, "catalogue " PROJECT_VERSION "\n");
+  EXPECT_EQ(r.err, "");
 }
 
 TEST(CatalogueCli, UsageErrorsExitWith2) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {}, {"frobnicate"}, {"LIST"}, {"list", "extra"}, {"table", "x"}, {"flash-image"}, {"export", "5"},
-           {"export", "5", "a", "b"}, {"preview"}, {"preview", "a", "b"}}) {
+           {"export", "5", "a", "b"}, {"preview"}, {"preview", "a", "b"}, {"header", "x"},
+           {"help", "frobnicate"}, {"help", "list", "table"}}) {
     TempDir dir;
     const ProcessResult r = catalogue(args, dir.path());
     std::string shown;

@@ -95,6 +95,7 @@ finish() {
 size_is() { [ -f "$1" ] && [ "$(stat -c %s "$1")" = "$2" ]; }
 first_line_is() { [ "$(head -n 1 "$1")" = "$2" ]; }
 starts_with() { case $(head -n 1 "$1") in "$2"*) return 0 ;; esac; return 1; }
+has_line() { grep -qxF "$2" "$1"; }
 has_pngs() { [ -n "$(find "$1" -name '*.png')" ]; }
 wrote_image_data() {
   first_line_is "$scratch/image_export.out" "File write success: 216 bytes" && size_is "$scratch/run/image_data.bin" 224
@@ -112,7 +113,10 @@ run catalogue_list 0 "$scratch/cat" "$catalogue" list
 finish catalogue_list starts_with "$scratch/catalogue_list.out" "entry "
 
 run catalogue_table 0 "$scratch/cat" "$catalogue" table
-finish catalogue_table starts_with "$scratch/catalogue_table.out" "FLASH_sBITMAP flash_bolt[30]"
+finish catalogue_table has_line "$scratch/catalogue_table.out" "FLASH_sBITMAP flash_bolt[30] = {"
+
+run catalogue_header 0 "$scratch/cat" "$catalogue" header
+finish catalogue_header has_line "$scratch/catalogue_header.out" "extern FLASH_sBITMAP flash_bolt[30];"
 
 run catalogue_flash_image 0 "$scratch/cat" "$catalogue" flash-image flash.bin
 finish catalogue_flash_image size_is "$scratch/cat/flash.bin" 5892540

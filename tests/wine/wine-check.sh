@@ -160,7 +160,7 @@ catalogue)
   need_wine
   prefix=$2 windows=$3 native=$4
   mkdir -p "$scratch/n" "$scratch/w"
-  for command in table list; do
+  for command in table header list; do
     run_native "$scratch/n" "$native" "$command"
     expect_status 0 "native catalogue $command"
     mv "$scratch/out" "$scratch/native.$command"

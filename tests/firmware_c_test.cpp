@@ -1,0 +1,237 @@
+// What a firmware build takes from the catalogue: `catalogue table` and
+// `catalogue header` compiled with gcc and clang, as C and C++, warnings as
+// errors, beside the firmware's own FLASH_sBITMAP; and the README's firmware
+// example run on a stand-in board over the image `catalogue flash-image`
+// writes: its boot-time check and a bitmap drawn from the tables.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bitmaps.h"
+#include "process.h"
+
+namespace {
+
+using testing_support::ProcessResult;
+using testing_support::read_file;
+using testing_support::run_process;
+using testing_support::TempDir;
+using testing_support::write_file;
+
+const std::string kRecord =
+    "#include <stdint.h>\n"
+    "typedef struct { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n";
+
+// The standard CRC-32 (reflected, polynomial 0xEDB88320), bit by bit.
+uint32_t crc32_of(const std::string& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (char byte : bytes) {
+    crc ^= static_cast<unsigned char>(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  return ~crc;
+}
+
+// The catalogue's three files in one folder, made once: what a firmware
+// developer saves.
+class FirmwareFiles : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    for (const char* command : {"table", "header"}) {
+      const ProcessResult r = run_process({CATALOGUE_PATH, command});
+      ASSERT_EQ(r.exit_status, 0) << command << ": " << r.err;
+      ASSERT_EQ(r.err, "") << command;
+      write_file(*dir_ / (std::string(command) == "table" ? "flash_tables.c" : "flash_tables.h"), r.out);
+    }
+    const ProcessResult image = run_process({CATALOGUE_PATH, "flash-image", *dir_ / "flash.bin"});
+    ASSERT_EQ(image.exit_status, 0) << image.err;
+    // The firmware's record, under the header's default name, and under a
+    // name of its own for FLASH_SBITMAP_HEADER to pick.
+    ASSERT_EQ(mkdir((*dir_ / "default").c_str(), 0777), 0);
+    ASSERT_EQ(mkdir((*dir_ / "named").c_str(), 0777), 0);
+    write_file(*dir_ / "default/flash_sbitmap.h", kRecord);
+    write_file(*dir_ / "named/board_record.h", kRecord);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+
+  // How one file is compiled: the compiler and its language options.
+  struct Language {
+    std::string compiler;
+    std::vector<std::string> options;  // -std=..., and -x c++ for C++
+  };
+  struct Mode {
+    std::string what;
+    Language tables, board;  // the board is linked with its compiler
+    bool named_record;       // the record found through FLASH_SBITMAP_HEADER, not its default name
+  };
+
+  static std::vector<Mode> modes(const std::string& c, const std::string& cxx) {
+    const Language c99{c, {"-std=c99"}}, c11{c, {"-std=c11"}}, cxx17{cxx, {"-x", "c++", "-std=c++17"}};
+    return {{"C99", c99, c99, false},
+            {"C11", c11, c11, true},
+            {"C++17", cxx17, cxx17, false},
+            {"tables in C11, firmware in C++17", c11, cxx17, true}};
+  }
+
+  // Compiles the tables, and the board with the README's example, warnings as
+  // errors, links them and runs the result on the image; returns the run.
+  static ProcessResult build_and_run(const Mode& mode, const std::string& image, const std::string& digit) {
+    const std::string out = *dir_ / ("board-" + std::to_string(++builds_));
+    std::vector<std::string> flags = {"-Wall", "-Wextra", "-Wpedantic", "-Werror", "-I", dir_->path(),
+                                      "-I", FIRMWARE_EXAMPLE_DIR};
+    if (mode.named_record)
+      flags.insert(flags.end(), {"-I", *dir_ / "named", "-DFLASH_SBITMAP_HEADER=\"board_record.h\""});
+    else
+      flags.insert(flags.end(), {"-I", *dir_ / "default"});
+    const struct {
+      const Language& language;
+      std::string source, object;
+    } files[] = {{mode.tables, *dir_ / "flash_tables.c", out + "-tables.o"},
+                 {mode.board, std::string(FIRMWARE_EXAMPLE_DIR) + "/board.c", out + "-board.o"}};
+    for (const auto& file : files) {
+      std::vector<std::string> argv = {file.language.compiler};
+      argv.insert(argv.end(), file.language.options.begin(), file.language.options.end());
+      argv.insert(argv.end(), flags.begin(), flags.end());
+      argv.insert(argv.end(), {"-c", file.source, "-o", file.object});
+      const ProcessResult cc = run_process(argv);
+      if (cc.exit_status != 0 || !cc.err.empty()) {
+        ADD_FAILURE() << file.language.compiler << " " << file.language.options.back() << " " << file.source << ":\n"
+                      << cc.err;
+        return cc;
+      }
+    }
+    const ProcessResult link = run_process({mode.board.compiler, out + "-tables.o", out + "-board.o", "-o", out});
+    if (link.exit_status != 0) {
+      ADD_FAILURE() << mode.board.compiler << " link:\n" << link.err;
+      return link;
+    }
+    return run_process({out, image, digit});
+  }
+
+  // What the board must print for the image and the digit drawn, worked out
+  // here: the file's own length and CRC-32, the entry lines the tables hold,
+  // and the digit's pixels read high byte first.
+  static std::string expected_run(const std::string& image, unsigned digit) {
+    const std::string bytes = read_file(image);
+    const std::string tables = read_file(*dir_ / "flash_tables.c");
+    unsigned entries = 0;
+    std::istringstream in(tables);
+    for (std::string line; std::getline(in, line);) {
+      unsigned w = 0, h = 0, offset = 0;
+      char end = 0;
+      if (std::sscanf(line.c_str(), "%u, %u, 0x%x%c", &w, &h, &offset, &end) == 4 && end == ',') ++entries;
+    }
+    char head[96];
+    std::snprintf(head, sizeof head, "length %zu crc32 %08lx entries %u\n", bytes.size(),
+                  static_cast<unsigned long>(crc32_of(bytes)), entries);
+    std::string text = head;
+    const sBITMAP& b = *bitmap_table[269 + digit];
+    text += "window 10 20 " + std::to_string(b.width) + " " + std::to_string(b.height) + "\n";
+    for (uint32_t i = 0; i < bitmap_byte_size(&b); i += 2) {
+      char pixel[8];
+      std::snprintf(pixel, sizeof pixel, "%04x\n", static_cast<unsigned>(b.pixels[i] << 8 | b.pixels[i + 1]));
+      text += pixel;
+    }
+    return text;
+  }
+
+  static void check_compilers(const std::string& c, const std::string& cxx) {
+    const std::string image = *dir_ / "flash.bin";
+    for (const Mode& mode : modes(c, cxx)) {
+      SCOPED_TRACE(mode.tables.compiler + ", " + mode.what);
+      const unsigned digit = 7;
+      const ProcessResult run = build_and_run(mode, image, std::to_string(digit));
+      if (HasFailure()) return;
+      EXPECT_EQ(run.exit_status, 0) << run.err;
+      EXPECT_EQ(run.out, expected_run(image, digit));
+    }
+  }
+
+  static TempDir* dir_;
+  static int builds_;
+};
+
+TempDir* FirmwareFiles::dir_ = nullptr;
+int FirmwareFiles::builds_ = 0;
+
+TEST_F(FirmwareFiles, CompileWithoutWarningsUnderGccAndTheExampleRuns) {
+  if (std::string(FIRMWARE_GCC).empty() || std::string(FIRMWARE_GXX).empty())
+    GTEST_SKIP() << "gcc or g++ was not found when the tests were configured";
+  check_compilers(FIRMWARE_GCC, FIRMWARE_GXX);
+}
+
+TEST_F(FirmwareFiles, CompileWithoutWarningsUnderClangAndTheExampleRuns) {
+  if (std::string(FIRMWARE_CLANG).empty() || std::string(FIRMWARE_CLANGXX).empty())
+    GTEST_SKIP() << "clang or clang++ was not found when the tests were configured (.ci/run installs clang)";
+  check_compilers(FIRMWARE_CLANG, FIRMWARE_CLANGXX);
+}
+
+// The boot-time check refuses an image that is not the one the header
+// describes: one byte changed, one byte short (the board cannot read it).
+TEST_F(FirmwareFiles, TheBootCheckRefusesAnotherImage) {
+  if (std::string(FIRMWARE_GCC).empty()) GTEST_SKIP() << "gcc was not found when the tests were configured";
+  std::string bytes = read_file(*dir_ / "flash.bin");
+  bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x01);
+  write_file(*dir_ / "changed.bin", bytes);
+  const ProcessResult changed = build_and_run(modes(FIRMWARE_GCC, FIRMWARE_GXX)[0], *dir_ / "changed.bin", "0");
+  EXPECT_EQ(changed.exit_status, 1) << changed.err;
+  EXPECT_NE(changed.out.find("image does not match\n"), std::string::npos) << changed.out;
+  write_file(*dir_ / "short.bin", read_file(*dir_ / "flash.bin").substr(1));
+  const ProcessResult shorter = build_and_run(modes(FIRMWARE_GCC, FIRMWARE_GXX)[0], *dir_ / "short.bin", "0");
+  EXPECT_EQ(shorter.exit_status, 3) << shorter.err;
+}
+
+TEST_F(FirmwareFiles, TheHeaderSaysWhatTheBytesAreAndDeclaresEveryTable) {
+  const std::string header = read_file(*dir_ / "flash_tables.h");
+  for (const char* words : {"RGB565", "high byte first", "row-major", "from the start of the\n * image",
+                            "#ifndef FLASH_TABLES_H\n#define FLASH_TABLES_H\n", "#include FLASH_SBITMAP_HEADER\n"})
+    EXPECT_NE(header.find(words), std::string::npos) << words;
+  // Every table the tables file defines, declared with the same count.
+  std::istringstream in(read_file(*dir_ / "flash_tables.c"));
+  unsigned tables = 0;
+  for (std::string line; std::getline(in, line);) {
+    char name[64];
+    unsigned count = 0;
+    if (std::sscanf(line.c_str(), "FLASH_sBITMAP flash_%63[a-z0-9_][%u] = {", name, &count) != 2) continue;
+    ++tables;
+    EXPECT_NE(header.find("\nextern FLASH_sBITMAP flash_" + std::string(name) + "[" + std::to_string(count) + "];\n"),
+              std::string::npos)
+        << name;
+  }
+  EXPECT_EQ(tables, 11u);  // the runs of bitmap_table
+  size_t declared = 0;
+  for (size_t at = 0; (at = header.find("\nextern FLASH_sBITMAP ", at + 1)) != std::string::npos;) ++declared;
+  EXPECT_EQ(declared, tables);
+}
+
+// The entry lines are exactly the printer's: no braces around elements.
+TEST_F(FirmwareFiles, TheTablesFileHoldsThePrintersLinesUnchanged) {
+  const std::string tables = read_file(*dir_ / "flash_tables.c");
+  std::string digits = "\nFLASH_sBITMAP flash_digits_cool[10] = {\n";
+  for (uint32_t i = 0; i < 10; ++i) {
+    char line[32];
+    std::snprintf(line, sizeof line, "9, 12, 0x%x,\n", 5892540 - 2160 + i * 216);
+    digits += line;
+  }
+  EXPECT_NE(tables.find(digits + "};\n"), std::string::npos) << tables.substr(tables.size() - 600);
+  EXPECT_NE(tables.find("\n#include \"flash_tables.h\"\n"), std::string::npos);
+}
+
+// The README shows the firmware side as the board runs it.
+TEST(FirmwareExample, TheReadmeShowsTheExampleTheTestsRun) {
+  const std::string example = read_file(std::string(FIRMWARE_EXAMPLE_DIR) + "/example.c");
+  ASSERT_FALSE(example.empty());
+  EXPECT_NE(read_file(README_PATH).find("```c\n" + example + "```\n"), std::string::npos)
+      << "README.md does not hold tests/firmware/example.c as it is";
+}
+
+}  // namespace
