@@ -223,6 +223,12 @@ TEST(CatalogueTargets, ALinkToNothingIsRefusedAndNothingIsMade) {
          make_link("gone.bin", d / "sub/l");
        },
        "catalogue: out.bin: dangling symbolic link to sub/gone.bin\n"},
+      {"a link into a file",
+       [](const Scratch& d) {
+         write_file(d / "plain", kOld);
+         make_link("plain/x.bin", d / "out.bin");
+       },
+       std::string("catalogue: out.bin: ") + std::strerror(ENOTDIR) + "\n"},
       {"a loop",
        [](const Scratch& d) {
          make_link("back.bin", d / "out.bin");

@@ -80,11 +80,9 @@ OutputFile::OutputFile(const std::string& path, Dash dash) : path_(path) {
     path_ = "standard output";
     standard_output_ = true;
 #ifdef _WIN32
-    // A text stream would make every 0A byte 0D 0A.
-    if (_setmode(_fileno(stdout), _O_BINARY) == -1) {
-      fail_errno();
-      return;
-    }
+    // A text stream would make every 0A byte 0D 0A. (Refused only when
+    // standard output is closed, and then the first write fails.)
+    _setmode(_fileno(stdout), _O_BINARY);
 #endif
     file_ = stdout;
     return;
@@ -133,10 +131,10 @@ OutputFile::OutputFile(const std::string& path, Dash dash) : path_(path) {
       fail(std::strerror(ELOOP));
       return;
     }
-    char target[4096];
+    char target[4096];  // longer than any link the kernel makes
     const ssize_t length = readlink(current.c_str(), target, sizeof target);
-    if (length < 0 || static_cast<size_t>(length) == sizeof target) {
-      fail(std::strerror(length < 0 ? errno : ENAMETOOLONG));
+    if (length < 0) {  // replaced since the lstat
+      fail_errno();
       return;
     }
     // A relative target counts from the folder the link is in.
@@ -214,17 +212,15 @@ bool OutputFile::commit(std::string& error) {
   // The replacement takes the old file's permission bits, and its owner and
   // group where the process may give them (root may; another user may keep
   // a group of their own). Owner first: a change of owner clears the
-  // set-user-ID bit.
+  // set-user-ID bit. Where the file system refuses either, the file stays
+  // the writer's own and mode 600, never more open than the old one.
   if (ok && keep_owner_and_mode_) {
     const int fd = fileno(file);
     if (fchown(fd, static_cast<uid_t>(uid_), static_cast<gid_t>(gid_)) != 0 &&
         fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(gid_)) != 0) {
-      // not ours to give: the file stays the writer's
+      // not ours to give
     }
-    if (fchmod(fd, static_cast<mode_t>(mode_)) != 0) {
-      ok = false;
-      reason = std::strerror(errno);
-    }
+    fchmod(fd, static_cast<mode_t>(mode_));
   }
 #endif
   if (std::fclose(file) != 0 && ok) {
