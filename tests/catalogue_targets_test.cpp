@@ -6,12 +6,14 @@
 // own /dev is never written.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -174,6 +176,22 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
   }
 }
 
+// What a link names is replaced like any file: a write that fails midway
+// (a file-size limit standing in for a full disk) leaves it as it was.
+TEST(CatalogueTargets, ALinksTargetIsReplacedWholeOrNotAtAll) {
+  Scratch dir;
+  write_file(dir / "target.bin", kOld);
+  make_link("target.bin", dir / "out.bin");
+  ProcessOptions options = in_dir(dir.path());
+  options.limits = {{RLIMIT_FSIZE, 1 << 20}};
+  options.ignored_signals = {SIGXFSZ};
+  expect_failure(catalogue({"flash-image", "out.bin"}, options),
+                 std::string("catalogue: out.bin: ") + std::strerror(EFBIG) + "\n", "");
+  EXPECT_EQ(read_file(dir / "target.bin"), kOld);
+  EXPECT_EQ(kind(dir / "out.bin"), "link to target.bin");
+  EXPECT_EQ(list_dir(dir.path()), (Names{"out.bin", "target.bin"}));
+}
+
 // A hard link is a second name of the same file: the name written gets a
 // new file, the other name keeps the old one.
 TEST(CatalogueTargets, AHardLinkedFileIsReplacedNotWrittenThrough) {
@@ -324,23 +342,27 @@ TEST(CatalogueTargets, AFifosReaderGetsExactlyTheBytes) {
         {{"export", "farewell", "fifo"}, pixels(&farewell_bitmap)}}) {
     Scratch dir;
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+    // The reading end is open before the run, without waiting for a
+    // writer, so that a run that never opens the FIFO cannot leave the test
+    // waiting: the reader reads as the bytes come, and once the run is over
+    // takes what is left.
+    const int fd = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
     std::string received;
-    std::atomic<bool> done{false};
+    std::atomic<bool> finished{false};
     std::thread reader([&] {
-      const int fd = open((dir / "fifo").c_str(), O_RDONLY);
       char buffer[65536];
-      for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, size_t(n));
-      if (fd >= 0) close(fd);
-      done = true;
+      for (;;) {
+        const bool last = finished;
+        for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, size_t(n));
+        if (last) break;
+        usleep(1000);
+      }
     });
     const ProcessResult r = catalogue(args, in_dir(dir.path()));
-    // A run that never opened the FIFO must not leave the reader waiting.
-    while (!done) {
-      const int fd = open((dir / "fifo").c_str(), O_WRONLY | O_NONBLOCK);
-      if (fd >= 0) close(fd);
-      usleep(10000);
-    }
+    finished = true;
     reader.join();
+    close(fd);
     EXPECT_EQ(r.exit_status, 0) << args[0] << ": " << r.err;
     EXPECT_EQ(received.size(), expected.size()) << args[0];
     EXPECT_TRUE(received == expected) << args[0];

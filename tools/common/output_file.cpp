@@ -142,9 +142,7 @@ OutputFile::OutputFile(const std::string& path, Dash dash) : path_(path) {
     const std::string folder = target[0] == '/' || slash == std::string::npos ? "" : current.substr(0, slash + 1);
     current = folder + std::string(target, static_cast<size_t>(length));
   }
-  if (S_ISDIR(st.st_mode)) {
-    fail(std::strerror(EISDIR));
-  } else if (S_ISREG(st.st_mode)) {
+  if (S_ISREG(st.st_mode)) {
     keep_owner_and_mode_ = true;
     mode_ = st.st_mode & 07777;
     uid_ = static_cast<long>(st.st_uid);
@@ -152,7 +150,8 @@ OutputFile::OutputFile(const std::string& path, Dash dash) : path_(path) {
     open_replacement(current, true);
   } else {
     // A device or FIFO, opened as a shell's redirection opens it, but never
-    // created or truncated: written in place.
+    // created or truncated: written in place. A directory is refused here,
+    // by the system, with EISDIR.
     block_device_ = S_ISBLK(st.st_mode);
     const int fd = open(current.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0 || !(file_ = stream_on(fd))) fail_errno();
