@@ -155,7 +155,7 @@ const sBITMAP* find_bitmap(const std::string& text, std::string& reason) {
   const std::string name = text.substr(0, colon);
   for (size_t r = 0; r < bitmap_run_count; ++r) {
     const sBITMAP_RUN& run = bitmap_runs[r];
-    if (name != run.name || run.count == 0) continue;
+    if (name != run.name) continue;  // the manifest gives every run at least one bitmap
     if (colon == std::string::npos ? run.count == 1
                                    : parse_below(text.c_str() + colon + 1, run.count, number))
       return &run.records[colon == std::string::npos ? 0 : number];

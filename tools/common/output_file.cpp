@@ -120,7 +120,7 @@ OutputFile::OutputFile(const std::string& path, Dash dash) : path_(path) {
       if (errno != ENOENT) {
         fail_errno();
       } else if (links > 0) {
-        fail("dangling symbolic link to " + current);  // made where nobody asked for a file
+        fail("dangling symbolic link to " + current);  // a file there would be one the user never sees
       } else {
         open_replacement(current, false);
       }
