@@ -25,7 +25,7 @@
 #include "flash_table.h"
 #include "png_encode.h"
 #include "preview.h"
-#include "temp_file.h"
+#include "output_file.h"
 
 namespace {
 
@@ -60,37 +60,24 @@ int finish_stdout() {
 
 std::vector<catalogue::FlashTable> tables() { return catalogue::flash_tables(bitmap_runs, bitmap_run_count); }
 
-struct Piece {
-  const void* data;
-  size_t size;
-};
+using art::Piece;
 
-// Writes the pieces one after another under a temporary name beside path and
-// renames the result onto path only when every byte is out, so that a failure
-// never leaves a partial file under the final name.
-bool write_whole(const std::string& path, const std::vector<Piece>& pieces, std::string& error) {
-  art::TempFile temp(path);
-  if (!temp.file()) {
-    error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  for (const Piece& piece : pieces)
-    if (piece.size && std::fwrite(piece.data, 1, piece.size, temp.file()) != piece.size) {
-      error = path + ": " + std::strerror(errno);
-      return false;  // the temporary file goes with temp
-    }
-  return temp.commit(error);
-}
-
-int report_written(const std::string& path, const std::vector<Piece>& pieces) {
+// Writes the command's one file by the rules every output follows
+// (output_file.h), "-" being standard output, and says so: on standard
+// error when standard output holds the bytes.
+int report_written(const char* command, const std::string& path, const std::vector<Piece>& pieces) {
+  const bool to_stdout = path == "-";
+  if (to_stdout && art::standard_output_is_terminal())
+    return usage_error(command, "standard output is a terminal: give a FILE, or redirect standard output");
   std::string error;
-  if (!write_whole(path, pieces, error)) {
+  if (!art::write_output(path, pieces, error, art::Dash::standard_output)) {
     std::fprintf(stderr, "catalogue: %s\n", error.c_str());
     return kFailed;
   }
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
-  std::printf("%s: %llu bytes written\n", path.c_str(), total);
+  std::fprintf(to_stdout ? stderr : stdout, "%s: %llu bytes written\n", to_stdout ? "standard output" : path.c_str(),
+               total);
   return finish_stdout();
 }
 
@@ -146,30 +133,52 @@ int flash_image_command(char** args) {
       const sBITMAP* b = bitmap_table[t.first_entry + i];
       pieces.push_back({b->pixels, bitmap_byte_size(b)});
     }
-  return report_written(args[0], pieces);
+  return report_written("flash-image", args[0], pieces);
 }
 
-// A table index: decimal digits only, 0 to the last entry.
-bool parse_index(const char* text, unsigned& index) {
+// A count from 0: decimal digits only, below limit.
+bool parse_below(const char* text, unsigned limit, unsigned& number) {
   if (!*text) return false;
   unsigned long value = 0;
   for (const char* p = text; *p; ++p) {
     if (*p < '0' || *p > '9') return false;
     value = value * 10 + static_cast<unsigned long>(*p - '0');
-    if (value >= BITMAP_TABLE_LENGTH) return false;
+    if (value >= limit) return false;
   }
-  index = static_cast<unsigned>(value);
+  number = static_cast<unsigned>(value);
   return true;
 }
 
+// A bitmap by a name `list` shows: its table entry, or its run's name with
+// ":FRAME" from 0, the name alone for a run of one bitmap. Null, with the
+// reason, when the text names none.
+const sBITMAP* find_bitmap(const std::string& text, std::string& reason) {
+  unsigned number = 0;
+  if (parse_below(text.c_str(), BITMAP_TABLE_LENGTH, number)) return bitmap_table[number];
+  const size_t colon = text.find(':');
+  const std::string name = text.substr(0, colon);
+  for (size_t r = 0; r < bitmap_run_count; ++r) {
+    const sBITMAP_RUN& run = bitmap_runs[r];
+    if (name != run.name) continue;  // the manifest gives every run at least one bitmap
+    if (colon == std::string::npos ? run.count == 1
+                                   : parse_below(text.c_str() + colon + 1, run.count, number))
+      return &run.records[colon == std::string::npos ? 0 : number];
+    reason = run.count == 1 ? "a run of 1 bitmap: give it as " + name + " or " + name + ":0"
+                            : "a run of " + std::to_string(run.count) + " bitmaps: give one as " + name + ":0 to " +
+                                  name + ":" + std::to_string(run.count - 1);
+    return nullptr;
+  }
+  reason = "no such bitmap: give a table entry, 0 to " + std::to_string(BITMAP_TABLE_LENGTH - 1) +
+           ", or a run as 'catalogue list' names it, with :FRAME from 0 (see catalogue export --help)";
+  return nullptr;
+}
+
 int export_command(char** args) {
-  unsigned index = 0;
-  if (!parse_index(args[0], index))
-    return usage_error(std::string("export: '") + args[0] + "'",
-                       "INDEX must be a bitmap_table index, 0 to " + std::to_string(BITMAP_TABLE_LENGTH - 1));
+  std::string reason;
+  const sBITMAP* b = find_bitmap(args[0], reason);
+  if (!b) return usage_error(std::string("export: '") + args[0] + "'", reason);
   if (!*args[1]) return empty_name_error("export", "FILE");
-  const sBITMAP* b = bitmap_table[index];
-  return report_written(args[1], {{b->pixels, bitmap_byte_size(b)}});
+  return report_written("export", args[1], {{b->pixels, bitmap_byte_size(b)}});
 }
 
 bool is_separator(char c) {
@@ -207,10 +216,10 @@ bool make_directories(const std::string& path, std::string& error) {
   return reason == 0;
 }
 
-// The encoded picture written through a temporary file, and a line saying so.
+// The encoded picture written as every output is, and a line saying so.
 bool write_picture(const std::string& path, const std::vector<uint8_t>& png, const std::string& what) {
   std::string error;
-  if (!write_whole(path, {{png.data(), png.size()}}, error)) {
+  if (!art::write_output(path, {{png.data(), png.size()}}, error)) {
     std::fprintf(stderr, "catalogue: %s\n", error.c_str());
     return false;
   }
@@ -265,11 +274,17 @@ const Command kCommands[] = {
      header_command},
     {"flash-image", " FILE", 1,
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
-     "bitmap_table in table order from offset 0, with nothing between them.\n",
+     "bitmap_table in table order from offset 0, with nothing between them.\n"
+     "A device (an SD card, a flash chip) is written in place and synced; FILE\n"
+     "'-' is standard output, and the report then goes to standard error.\n",
      flash_image_command},
-    {"export", " INDEX FILE", 2,
-     "Writes the pixel bytes of bitmap_table[INDEX] (0 to 278) to FILE, as the\n"
-     "device holds them: RGB565, high byte first, row-major.\n",
+    {"export", " BITMAP FILE", 2,
+     "Writes the pixel bytes of one bitmap to FILE, as the device holds them:\n"
+     "RGB565, high byte first, row-major. BITMAP is a name 'catalogue list' shows:\n"
+     "  269          the table entry, 0 to 278\n"
+     "  smoke:10     a run and a frame of it, counted from 0\n"
+     "  farewell     a run of one bitmap (the farewell screens are in no table)\n"
+     "FILE '-' is standard output, and the report then goes to standard error.\n",
      export_command},
     {"preview", " DIR", 1,
      "Writes pictures of the bitmaps into DIR (created if missing): DIR/<run>.png,\n"

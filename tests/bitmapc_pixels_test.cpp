@@ -184,9 +184,7 @@ TEST(BitmapcPixels, ReportsAnOutputThatCannotBeWritten) {
   const std::string out = t.out_dir + "/nowhere/flag.bin";
   ProcessResult r = testing_support::run_process({BITMAPC_PATH, "pixels", t.art + "/manifest.txt", "flag", out});
   EXPECT_EQ(r.exit_status, 1);
-  EXPECT_EQ(r.err.rfind("bitmapc: " + out + ": cannot create " + out + ".tmp", 0), 0u) << r.err;
-  EXPECT_NE(r.err.find(": No such file or directory\n"), std::string::npos) << r.err;
-  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  EXPECT_EQ(r.err, "bitmapc: " + out + ": No such file or directory\n");
   EXPECT_EQ(testing_support::list_dir(t.out_dir), std::vector<std::string>{});
 }
 

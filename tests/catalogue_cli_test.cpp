@@ -158,6 +158,61 @@ TEST(CatalogueCli, ExportOfTheSecondStyleNineStartsWithItsKnownPixels) {
   EXPECT_EQ(read_file(dir / "nine.bin").substr(0, 8), std::string("\x08\x00\x80\xEC\xD9\xD5\xF1\xF7", 8));
 }
 
+// Any bitmap, by a name `list` shows: the table entry, or the run with a
+// frame from 0, or a run of one bitmap by its name alone. Entries from the
+// catalogue's table: bolt 0-29, smoke 185-238, digits_cool 269-278.
+TEST(CatalogueCli, ExportTakesABitmapByANameTheListingShows) {
+  const struct {
+    const char* name;
+    const sBITMAP* expected;
+  } cases[] = {
+      {"269", bitmap_table[269]},         {"digits_cool:0", bitmap_table[269]},
+      {"smoke:10", bitmap_table[195]},    {"smoke:0", bitmap_table[185]},
+      {"smoke:53", bitmap_table[238]},    {"bolt:29", bitmap_table[29]},
+      {"farewell", &farewell_bitmap},     {"farewell:0", &farewell_bitmap},
+      {"farewell_measured", &farewell_measured_bitmap},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const ProcessResult r = catalogue({"export", c.name, "out.bin"}, dir.path());
+    EXPECT_EQ(r.exit_status, 0) << c.name << ": " << r.err;
+    EXPECT_TRUE(read_file(dir / "out.bin") == pixels(*c.expected)) << c.name;
+  }
+  const ProcessResult help = catalogue({"export", "--help"});
+  for (const char* shown : {"smoke:10", "farewell", "'-'"})
+    EXPECT_NE(help.out.find(shown), std::string::npos) << shown << " not in:\n" << help.out;
+}
+
+TEST(CatalogueCli, ExportSaysHowToNameABitmapOfARun) {
+  const std::string smoke = "a run of 54 bitmaps: give one as smoke:0 to smoke:53\n";
+  const std::string unknown =
+      "no such bitmap: give a table entry, 0 to 278, or a run as 'catalogue list' names it, with :FRAME from 0 "
+      "(see catalogue export --help)\n";
+  const struct {
+    const char* name;
+    std::string reason;
+  } cases[] = {
+      {"smoke", smoke},
+      {"smoke:54", smoke},
+      {"smoke:", smoke},
+      {"smoke:-1", smoke},
+      {"smoke:1x", smoke},
+      {"smoke:10:1", smoke},
+      {"farewell:1", "a run of 1 bitmap: give it as farewell or farewell:0\n"},
+      {"Smoke:1", unknown},
+      {":3", unknown},
+      {"smok", unknown},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const ProcessResult r = catalogue({"export", c.name, "out.bin"}, dir.path());
+    EXPECT_EQ(r.exit_status, 2) << c.name;
+    EXPECT_EQ(r.out, "") << c.name;
+    EXPECT_EQ(r.err, "catalogue: export: '" + std::string(c.name) + "': " + c.reason);
+    EXPECT_TRUE(list_dir(dir.path()).empty()) << c.name;
+  }
+}
+
 TEST(CatalogueCli, ExportRefusesAnythingButATableIndex) {
   for (const char* index : {"-1", "279", "1000", "abc", "12x", "", "1e2", " 5", "+5", "0x10", "99999999999999999999"}) {
     TempDir dir;

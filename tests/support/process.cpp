@@ -78,6 +78,7 @@ void remove_tree(const std::string& path) {
   if (null_in < 0 || dup2(null_in, 0) < 0 || dup2(err_fd, 2) < 0) child_failed("standard input and error");
   switch (options.stdout_as) {
     case ProcessOptions::Output::captured:
+    case ProcessOptions::Output::terminal:
       if (dup2(out_fd, 1) < 0) child_failed("standard output");
       break;
     case ProcessOptions::Output::closed:
@@ -142,10 +143,28 @@ ProcessResult run_process(const std::vector<std::string>& argv, const std::strin
   return run_process(argv, options);
 }
 
+namespace {
+
+// A pseudo-terminal: {its controlling side, the terminal a process uses}.
+void open_terminal(int ends[2]) {
+  ends[0] = posix_openpt(O_RDWR | O_NOCTTY);
+  if (ends[0] < 0 || grantpt(ends[0]) != 0 || unlockpt(ends[0]) != 0) throw std::runtime_error("no pseudo-terminal");
+  const char* name = ptsname(ends[0]);
+  ends[1] = name ? open(name, O_RDWR | O_NOCTTY) : -1;
+  if (ends[1] < 0) throw std::runtime_error("cannot open the pseudo-terminal");
+}
+
+}  // namespace
+
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {
-  const bool capture_out = options.stdout_as == ProcessOptions::Output::captured;
+  const bool capture_out = options.stdout_as == ProcessOptions::Output::captured ||
+                           options.stdout_as == ProcessOptions::Output::terminal;
   int out_pipe[2] = {-1, -1}, err_pipe[2];
-  if ((capture_out && pipe(out_pipe) != 0) || pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+  if (options.stdout_as == ProcessOptions::Output::terminal)
+    open_terminal(out_pipe);
+  else if (capture_out && pipe(out_pipe) != 0)
+    throw std::runtime_error("pipe failed");
+  if (pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) set_up_child(argv, options, out_pipe[1], err_pipe[1]);

@@ -26,6 +26,7 @@ struct ProcessOptions {
     closed,       // descriptor 1 not open at all
     reader_gone,  // a pipe whose reading end is already closed
     file,         // stdout_file, opened for writing (e.g. /dev/full)
+    terminal,     // a pseudo-terminal the test reads: ProcessResult::out
   };
   Output stdout_as = Output::captured;
   std::string stdout_file;

@@ -124,6 +124,23 @@ finish catalogue_flash_image size_is "$scratch/cat/flash.bin" 5892540
 run catalogue_export 0 "$scratch/cat" "$catalogue" export 269 zero.bin
 finish catalogue_export size_is "$scratch/cat/zero.bin" 216
 
+# The farewell screen, by its run's name, to standard output; and the
+# device and link paths of the writer, through nodes of the scratch folder.
+run catalogue_export_stdout 0 "$scratch/cat" "$catalogue" export farewell -
+finish catalogue_export_stdout size_is "$scratch/catalogue_export_stdout.out" 25600
+
+ln -s zero.bin "$scratch/cat/link.bin"
+run catalogue_export_link 0 "$scratch/cat" "$catalogue" export 278 link.bin
+finish catalogue_export_link size_is "$scratch/cat/zero.bin" 216
+
+mkfifo "$scratch/cat/fifo"
+cat "$scratch/cat/fifo" >"$scratch/fifo.bytes" &
+reader=$!
+run catalogue_export_fifo 0 "$scratch/cat" "$catalogue" export smoke:10 fifo
+: <>"$scratch/cat/fifo"  # a run that never opened it must not leave cat waiting
+wait "$reader"
+finish catalogue_export_fifo size_is "$scratch/fifo.bytes" 25600
+
 run catalogue_export_failure 1 "$scratch/cat" "$catalogue" export 269 missing/zero.bin
 finish catalogue_export_failure starts_with "$scratch/catalogue_export_failure.err" "catalogue: "
 

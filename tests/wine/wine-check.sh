@@ -51,6 +51,13 @@ run_wine() {
   (cd "$dir" && WINEPREFIX=$prefix "$wine" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
   status=$?
 }
+# The same with standard output into a pipe, as a shell's "|" gives it.
+run_wine_piped() {
+  local prefix=$1 dir=$2
+  shift 2
+  (cd "$dir" && WINEPREFIX=$prefix "$wine" "$@" 2>"$scratch/err" </dev/null | cat >"$scratch/out")
+  status=$?
+}
 run_native() {
   local dir=$1
   shift
@@ -204,6 +211,39 @@ catalogue)
   for f in $(cat "$scratch/native.files"); do
     cmp -s "$scratch/n/sheets/deep/$f" "$scratch/w/sheets/deep/$f" || fail "preview's $f differs"
   done
+
+  # "-" is standard output, switched to binary mode: the bytes come through
+  # a pipe unchanged, and the report goes to standard error. Entry 1 holds
+  # 0A and 0D bytes, which a text stream would change.
+  for bitmap in 269 1 farewell; do
+    run_native "$scratch/n" "$native" export "$bitmap" -
+    mv "$scratch/out" "$scratch/native.bitmap"
+    run_wine_piped "$prefix" "$scratch/w" "$windows" export "$bitmap" -
+    expect_status 0 "catalogue.exe export $bitmap -"
+    size=$(stat -c %s "$scratch/native.bitmap")
+    [ "$(stat -c %s "$scratch/out")" = "$size" ] ||
+      fail "catalogue.exe export $bitmap - wrote $(stat -c %s "$scratch/out") bytes, not $size"
+    cmp -s "$scratch/native.bitmap" "$scratch/out" || fail "catalogue.exe export $bitmap - changed the bytes"
+    [ "$(tr -d '\r' <"$scratch/err")" = "standard output: $size bytes written" ] ||
+      fail "catalogue.exe export $bitmap - reported: $(head -c 300 "$scratch/err")"
+  done
+  [ "$(stat -c %s "$scratch/native.bitmap" 2>/dev/null)" = 25600 ] || fail "the farewell screen is not 25600 bytes"
+  run_native "$scratch/n" "$native" export 1 -
+  [ "$(tr -cd '\n' <"$scratch/out" | wc -c)" -gt 0 ] || fail "entry 1 holds no 0A byte: pick another bitmap"
+
+  # NUL is the null device: written, and no file of that name made.
+  before=$(ls -A "$scratch/w")
+  run_wine "$prefix" "$scratch/w" "$windows" export 269 NUL
+  expect_status 0 "catalogue.exe export 269 NUL"
+  [ "$(tr -d '\r' <"$scratch/out")" = "NUL: 216 bytes written" ] ||
+    fail "catalogue.exe export 269 NUL printed: $(head -c 300 "$scratch/out")"
+  [ "$(ls -A "$scratch/w")" = "$before" ] || fail "catalogue.exe export 269 NUL made files: $(ls -A "$scratch/w")"
+
+  # A folder is refused, named as given.
+  run_wine "$prefix" "$scratch/w" "$windows" export 269 sheets
+  expect_status 1 "catalogue.exe export into a folder"
+  [ "$(tr -d '\r' <"$scratch/err")" = "catalogue: sheets: Is a directory" ] ||
+    fail "catalogue.exe export into a folder said: $(head -c 300 "$scratch/err")"
 
   # Usage errors keep their status.
   run_wine "$prefix" "$scratch/w" "$windows" export 279 x.bin

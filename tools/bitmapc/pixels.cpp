@@ -14,7 +14,7 @@
 #include "commands.h"
 #include "manifest.h"
 #include "png_io.h"
-#include "temp_file.h"
+#include "output_file.h"
 
 namespace bitmapc {
 namespace {
@@ -110,7 +110,7 @@ bool convert_run(const std::string& manifest_path, const std::string& run_name, 
     }
     art::append_bytes(image, bytes);
   }
-  return art::write_file_atomically(out_path, bytes.data(), bytes.size(), error);
+  return art::write_output(out_path, {{bytes.data(), bytes.size()}}, error);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include "commands.h"
 #include "manifest.h"
-#include "temp_file.h"
+#include "output_file.h"
 
 namespace bitmapc {
 namespace {
@@ -127,7 +127,7 @@ std::string catalogue(const art::Manifest& manifest) {
 
 bool write_text(const std::string& path, const std::string& text) {
   std::string error;
-  if (art::write_file_atomically(path, text.data(), text.size(), error)) return true;
+  if (art::write_output(path, {{text.data(), text.size()}}, error)) return true;
   std::fprintf(stderr, "bitmapc: %s\n", error.c_str());
   return false;
 }

@@ -8,8 +8,8 @@
 namespace art {
 
 // Writes an 8-bit RGB PNG of the image, each channel expanded by bit
-// replication, so that reading it back gives the same RGB565 values. Writes to
-// a temporary name beside path and renames it into place when complete. On
+// replication, so that reading it back gives the same RGB565 values. Written
+// as every output is (output_file.h): a file is complete or not there. On
 // failure returns false and sets error to "<path>: <what went wrong>".
 bool write_png(const std::string& path, const Image565& image, std::string& error);
 

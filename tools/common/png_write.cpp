@@ -1,13 +1,11 @@
 #include <png.h>
 
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "png_io.h"
-#include "temp_file.h"
+#include "output_file.h"
 
 namespace art {
 namespace {
@@ -64,17 +62,17 @@ bool write_png(const std::string& path, const Image565& image, std::string& erro
   for (int y = 0; y < image.height; ++y)
     rows[static_cast<size_t>(y)] = rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(image.width) * 3;
 
-  TempFile temp(path);
-  if (!temp.file()) {
-    error = path + ": cannot create " + temp.temp_path() + ": " + std::strerror(errno);
+  OutputFile out(path);
+  if (!out.file()) {
+    error = out.error();
     return false;
   }
   WriteContext ctx{};
-  if (!encode(temp.file(), image, rows, ctx)) {
+  if (!encode(out.file(), image, rows, ctx)) {
     error = path + ": " + ctx.message;
     return false;
   }
-  return temp.commit(error);
+  return out.commit(error);
 }
 
 }  // namespace art
