@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "flash_table.h"
+
 namespace catalogue {
 
 std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count) {
@@ -42,7 +44,7 @@ std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const
   uint32_t next = 0;
   for_each_placed(tables, table, table_length, [&](size_t entry) {
     offsets[entry] = next;
-    next += bitmap_byte_size(table[entry]);
+    next = flash_offset_after(next, table[entry]);
   });
   return offsets;
 }

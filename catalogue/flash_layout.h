@@ -28,8 +28,8 @@ std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count);
 constexpr uint32_t kNoOffset = 0xFFFFFFFFu;
 
 // Offset in the flash image of each of the table's table_length entries, in
-// the order the tables print them, from 0, with no gaps (modulo 2^32, as the
-// printer counts). Entries that no table covers, or that are absent, are
+// the order the tables print them, from 0, placed by the printer's own rule
+// (flash_offset_after). Entries that no table covers, or that are absent, are
 // given kNoOffset.
 std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
                                     size_t table_length);

@@ -128,11 +128,8 @@ int empty_name_error(const char* command, const char* what) {
 int flash_image_command(char** args) {
   if (!*args[0]) return empty_name_error("flash-image", "FILE");
   std::vector<Piece> pieces;
-  for (const catalogue::FlashTable& t : tables())
-    for (unsigned i = 0; i < t.count; ++i) {
-      const sBITMAP* b = bitmap_table[t.first_entry + i];
-      pieces.push_back({b->pixels, bitmap_byte_size(b)});
-    }
+  for (const sBITMAP* b : catalogue::flash_image_bitmaps(tables(), bitmap_table, BITMAP_TABLE_LENGTH))
+    pieces.push_back({b->pixels, bitmap_byte_size(b)});
   return report_written("flash-image", args[0], pieces);
 }
 

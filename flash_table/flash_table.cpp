@@ -11,7 +11,7 @@ void print_flash_table_to(FILE* out, const char* name, const sBITMAP* const* ent
     const sBITMAP* entry = entries[index];
     if (!entry) continue;
     const uint32_t offset = flash_offset;
-    flash_offset += bitmap_byte_size(entry);  // unsigned, so it wraps modulo 2^32
+    flash_offset = flash_offset_after(offset, entry);
     std::fprintf(out, "%d, %d, 0x%" PRIx32 ",\n", entry->width, entry->height, offset);
   }
   std::fputs("};\n", out);
