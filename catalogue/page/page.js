@@ -90,8 +90,11 @@ class Player {
     const first = run.bitmaps[0], current = () => run.bitmaps[this.frame];
     this.actual = bitmapCanvas(first.width, first.height, current);
     this.zoomed = bitmapCanvas(first.width, first.height, current);
-    this.playButton = element('button', { textContent: 'Play', onclick: () => this.toggle() });
-    const step = (by, text) => element('button', { textContent: text, title: 'one frame', onclick: () => this.step(by) });
+    this.actual.className = 'actual';
+    this.zoomed.className = 'zoomed';
+    this.playButton = element('button', { className: 'play', textContent: 'Play', onclick: () => this.toggle() });
+    const step = (by, text, className) =>
+      element('button', { className, textContent: text, title: 'one frame', onclick: () => this.step(by) });
     this.frameText = element('span', { className: 'frame' });
     const zoom = element('select', { title: 'zoom', onchange: () => this.setZoom(Number(zoom.value)) },
       [1, 2, 3, 4, 5, 6, 8].map((z) => element('option', { value: z, textContent: z + '\u00d7', selected: z === run.zoom })));
@@ -122,7 +125,7 @@ class Player {
           element('figure', {}, [this.actual, element('figcaption', { textContent: '1\u00d7' })]),
           element('figure', {}, [this.zoomed, this.zoomCaption])]),
         element('div', { className: 'controls' }, many
-          ? [this.playButton, step(-1, '\u25c0 step'), step(1, 'step \u25b6'), zoom, this.frameText]
+          ? [this.playButton, step(-1, '\u25c0 step', 'back'), step(1, 'step \u25b6', 'forward'), zoom, this.frameText]
           : [zoom, this.frameText]),
         element('div', { className: 'strip' }, this.strip)]),
       this.listing]);
