@@ -8,7 +8,6 @@
 #ifdef _WIN32
 #include <direct.h>
 #endif
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +22,8 @@
 #include "firmware_files.h"
 #include "flash_layout.h"
 #include "flash_table.h"
+#include "listing.h"
+#include "page.h"
 #include "png_encode.h"
 #include "preview.h"
 #include "output_file.h"
@@ -82,28 +83,15 @@ int report_written(const char* command, const std::string& path, const std::vect
 }
 
 int list_command(char**) {
-  const std::vector<uint32_t> offsets = catalogue::flash_offsets(tables(), bitmap_table, BITMAP_TABLE_LENGTH);
+  const std::vector<catalogue::BitmapRow> rows = catalogue::bitmap_rows(bitmap_runs, bitmap_run_count, bitmap_table,
+                                                                       BITMAP_TABLE_LENGTH);
   int name_width = 3;
   for (size_t r = 0; r < bitmap_run_count; ++r)
     name_width = std::max(name_width, static_cast<int>(std::strlen(bitmap_runs[r].name)));
   std::printf("%5s  %-*s  %-7s  %6s  %-10s  %s\n", "entry", name_width, "run", "size", "bytes", "offset", "crc32");
-  for (size_t r = 0; r < bitmap_run_count; ++r) {
-    const sBITMAP_RUN& run = bitmap_runs[r];
-    for (unsigned i = 0; i < run.count; ++i) {
-      const sBITMAP& b = run.records[i];
-      char entry[8] = "-", offset[16] = "-", size[16];
-      if (run.first_entry != BITMAP_NOT_IN_TABLE) {
-        const unsigned index = run.first_entry + i;
-        std::snprintf(entry, sizeof entry, "%u", index);
-        if (index < offsets.size() && offsets[index] != catalogue::kNoOffset)
-          std::snprintf(offset, sizeof offset, "0x%08" PRIx32, offsets[index]);
-      }
-      std::snprintf(size, sizeof size, "%dx%d", b.width, b.height);
-      const uint32_t bytes = bitmap_byte_size(&b);
-      std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %08lx\n", entry, name_width, run.name, size, bytes, offset,
-                  crc32(0, b.pixels, bytes));
-    }
-  }
+  for (const catalogue::BitmapRow& row : rows)
+    std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", row.entry_text().c_str(), name_width, row.run->name,
+                row.size_text().c_str(), row.bytes, row.offset_text().c_str(), row.crc32_text().c_str());
   return finish_stdout();
 }
 
@@ -249,6 +237,9 @@ int preview_command(char** args) {
     if (!write_picture(anim_path, png, count + " frames at " + scale + ", " + std::to_string(style.fps) + " a second"))
       return kFailed;
   }
+  const std::string page = catalogue::catalogue_page(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH);
+  if (!write_picture(dir + "/index.html", {page.begin(), page.end()}, "the page of every run, for a web browser"))
+    return kFailed;
   return finish_stdout();
 }
 
@@ -286,7 +277,9 @@ const Command kCommands[] = {
     {"preview", " DIR", 1,
      "Writes pictures of the bitmaps into DIR (created if missing): DIR/<run>.png,\n"
      "a contact sheet of each run labelled with table entries, and DIR/<run>_anim.png,\n"
-     "an animated PNG of each animated run for a web browser.\n",
+     "an animated PNG of each animated run for a web browser, and DIR/index.html,\n"
+     "one page of every run playing, with each bitmap's listing, a pixel inspector\n"
+     "and a map of the flash image.\n",
      preview_command},
 };
 

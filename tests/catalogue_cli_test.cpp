@@ -373,6 +373,8 @@ TEST(CatalogueCli, PreviewDrawsASheetPerRunAndPlayableAnimations) {
     EXPECT_TRUE(contains(sheet, scaled(first, scale))) << sheet_path;
     EXPECT_TRUE(contains(sheet, scaled(last, scale))) << sheet_path;
   }
+  // and the page of them all (its content is checked in a browser, tests/browser/).
+  expected_files.push_back("index.html");
   std::sort(expected_files.begin(), expected_files.end());
   EXPECT_EQ(list_dir(out), expected_files);
 }

@@ -10,6 +10,7 @@
 
 #include "apng_reader.h"
 #include "flash_layout.h"
+#include "page.h"
 #include "png_encode.h"
 
 namespace {
@@ -42,6 +43,24 @@ TEST(FlashLayout, OffsetsFollowTheTablesAndSkipAbsentEntries) {
   const std::vector<uint32_t> offsets = catalogue::flash_offsets(tables, table, 5);
   const std::vector<uint32_t> expected = {216 + 70, catalogue::kNoOffset, catalogue::kNoOffset, 0, 216};
   EXPECT_EQ(offsets, expected);
+}
+
+// The page's data: every bitmap's bytes in base64 (the padding of each
+// length a record can have), the image length of the tables, and run names
+// that cannot end the script element holding them or start markup.
+TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
+  const uint8_t two[] = {0x80, 0xEC}, four[] = {0, 1, 2, 3}, six[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  const sBITMAP records[] = {{1, 1, two}, {2, 1, four}, {3, 1, six}};
+  const sBITMAP* table[] = {&records[1]};
+  const sBITMAP_RUN runs[] = {{"a</script><b>&", BITMAP_NOT_IN_TABLE, 3, records}, {"t", 0, 1, &records[1]}};
+  const std::string page = catalogue::catalogue_page(runs, 2, table, 1);
+  for (const char* expected : {"\"pixels\":\"gOw=\"", "\"pixels\":\"AAECAw==\"", "\"pixels\":\"////////\"",
+                               "\"imageLength\":4,", "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"",
+                               "\"offset\":0,\"offsetText\":\"0x00000000\"", "\"offset\":null,\"offsetText\":\"-\""})
+    EXPECT_NE(page.find(expected), std::string::npos) << expected;
+  size_t script_ends = 0;
+  for (size_t at = page.find("</script"); at != std::string::npos; at = page.find("</script", at + 1)) ++script_ends;
+  EXPECT_EQ(script_ends, 2u) << "the data's and the code's";
 }
 
 // Noise, flat colour, stripes and gradients: each favours a different filter.

@@ -1,0 +1,37 @@
+// What `catalogue list` says about each bitmap, and the catalogue page with
+// it: one row per bitmap in catalogue order, computed here only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bitmap_runs.h"
+#include "flash_layout.h"
+
+namespace catalogue {
+
+struct BitmapRow {
+  const sBITMAP_RUN* run;
+  unsigned index_in_run;
+  const sBITMAP* bitmap;
+  bool in_table;   // false for the bitmaps outside bitmap_table
+  unsigned entry;  // bitmap_table index, when in_table
+  uint32_t bytes;
+  uint32_t offset;  // in the flash image, or kNoOffset
+  uint32_t crc32;   // of its bytes
+
+  // The columns as `list` prints them: "-" where there is no entry or offset.
+  std::string entry_text() const;
+  std::string size_text() const;    // "80x160"
+  std::string offset_text() const;  // "0x00006400"
+  std::string crc32_text() const;   // "1a2b3c4d"
+};
+
+// Every bitmap of the runs, in their order, with its place in the flash image
+// that the runs' tables describe over the table's table_length entries.
+std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
+                                   size_t table_length);
+
+}  // namespace catalogue

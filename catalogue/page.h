@@ -1,0 +1,26 @@
+// The catalogue as one web page: index.html with its style, script and data
+// inside, to open from the file system. The page shows every run playing,
+// each bitmap's listing, a pixel inspector and a map of the flash image.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "bitmap_runs.h"
+
+namespace catalogue {
+
+// The page for the runs, whose bitmaps the table's table_length entries place
+// in the flash image. Its data is each run's pixel bytes exactly as carried,
+// in base64, a string per bitmap; the page decodes them itself.
+std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
+                           size_t table_length);
+
+// The page's source (catalogue/page/) as built into the program, split where
+// the data goes. Generated at build time by catalogue/page/embed.cmake.
+extern const char kPageHead[];
+extern const size_t kPageHeadSize;
+extern const char kPageTail[];
+extern const size_t kPageTailSize;
+
+}  // namespace catalogue
