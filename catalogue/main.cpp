@@ -227,12 +227,12 @@ int preview_command(char** args) {
     const std::string count = std::to_string(run.count), scale = std::to_string(style.scale) + "x";
     std::vector<uint8_t> png;
     const std::string sheet_path = dir + "/" + run.name + ".png";
-    if (!catalogue::encode_png(catalogue::contact_sheet(run, style.scale), png, error)) return fail(sheet_path, error);
+    if (!art::encode_png(catalogue::contact_sheet(run, style.scale), png, error)) return fail(sheet_path, error);
     if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
       return kFailed;
     if (!style.animated) continue;
     const std::string anim_path = dir + "/" + run.name + "_anim.png";
-    if (!catalogue::encode_apng(catalogue::animation_frames(run, style.scale), style.fps, png, error))
+    if (!art::encode_apng(catalogue::animation_frames(run, style.scale), style.fps, png, error))
       return fail(anim_path, error);
     if (!write_picture(anim_path, png, count + " frames at " + scale + ", " + std::to_string(style.fps) + " a second"))
       return kFailed;

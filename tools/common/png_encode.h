@@ -1,7 +1,7 @@
-// PNG and animated PNG, written chunk by chunk. The system's libpng cannot
-// write the animation chunks; the still pictures share the same encoder,
-// which is also several times faster than libpng at its highest compression
-// on the large contact sheets.
+// The project's one PNG writer: still and animated PNG, written chunk by
+// chunk over zlib. The system's libpng cannot write the animation chunks,
+// and this needs nothing a Windows build lacks; the art, the contact sheets
+// and the animations all come from it.
 #pragma once
 
 #include <cstdint>
@@ -10,19 +10,19 @@
 
 #include "rgb565.h"
 
-namespace catalogue {
+namespace art {
 
 // Both write 8-bit RGB, each channel expanded from RGB565 by bit replication,
 // so reading the picture back gives the same RGB565 values. On failure they
 // return false and set error; out is then not a usable picture.
 
 // A still PNG of the image.
-bool encode_png(const art::Image565& image, std::vector<uint8_t>& out, std::string& error);
+bool encode_png(const Image565& image, std::vector<uint8_t>& out, std::string& error);
 
 // An animated PNG of frames, all of one size and at least one, that shows
 // each frame for 1/fps s and loops forever. Frame 0 is also the still image
 // that programs without animation support show.
-bool encode_apng(const std::vector<art::Image565>& frames, unsigned fps, std::vector<uint8_t>& out,
+bool encode_apng(const std::vector<Image565>& frames, unsigned fps, std::vector<uint8_t>& out,
                  std::string& error);
 
-}  // namespace catalogue
+}  // namespace art

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-namespace catalogue {
+namespace art {
 namespace {
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
@@ -42,7 +42,7 @@ uint8_t paeth(int a, int b, int c) {
 // gives the smallest sum of magnitudes (the usual heuristic). A row equal to
 // the one above, as most rows of scaled-up art are, filters to zeros with Up
 // and needs no search.
-std::vector<uint8_t> filtered_scanlines(const art::Image565& image) {
+std::vector<uint8_t> filtered_scanlines(const Image565& image) {
   const size_t width = static_cast<size_t>(image.width), stride = width * 3;
   std::vector<uint8_t> rgb(stride * static_cast<size_t>(image.height));
   for (size_t i = 0; i < image.pixels.size(); ++i) {
@@ -87,7 +87,7 @@ std::vector<uint8_t> filtered_scanlines(const art::Image565& image) {
 }
 
 // Level 6: level 9 takes three times as long for a few per cent.
-bool deflate_image(const art::Image565& image, std::vector<uint8_t>& out, std::string& error) {
+bool deflate_image(const Image565& image, std::vector<uint8_t>& out, std::string& error) {
   const std::vector<uint8_t> raw = filtered_scanlines(image);
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   out.resize(size);
@@ -99,7 +99,7 @@ bool deflate_image(const art::Image565& image, std::vector<uint8_t>& out, std::s
   return true;
 }
 
-void start_png(std::vector<uint8_t>& out, const art::Image565& image) {
+void start_png(std::vector<uint8_t>& out, const Image565& image) {
   static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   out.assign(signature, signature + 8);
   std::vector<uint8_t> ihdr;
@@ -109,7 +109,7 @@ void start_png(std::vector<uint8_t>& out, const art::Image565& image) {
   put_chunk(out, "IHDR", ihdr);
 }
 
-bool drawable(const art::Image565& image, std::string& error) {
+bool drawable(const Image565& image, std::string& error) {
   if (image.width <= 0 || image.height <= 0 || image.pixels.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height)) {
     error = "an image with no pixels";
     return false;
@@ -119,7 +119,7 @@ bool drawable(const art::Image565& image, std::string& error) {
 
 }  // namespace
 
-bool encode_png(const art::Image565& image, std::vector<uint8_t>& out, std::string& error) {
+bool encode_png(const Image565& image, std::vector<uint8_t>& out, std::string& error) {
   if (!drawable(image, error)) return false;
   std::vector<uint8_t> compressed;
   if (!deflate_image(image, compressed, error)) return false;
@@ -129,7 +129,7 @@ bool encode_png(const art::Image565& image, std::vector<uint8_t>& out, std::stri
   return true;
 }
 
-bool encode_apng(const std::vector<art::Image565>& frames, unsigned fps, std::vector<uint8_t>& out,
+bool encode_apng(const std::vector<Image565>& frames, unsigned fps, std::vector<uint8_t>& out,
                  std::string& error) {
   if (frames.empty()) {
     error = "no frames";
@@ -139,8 +139,8 @@ bool encode_apng(const std::vector<art::Image565>& frames, unsigned fps, std::ve
     error = "a frame rate out of range";
     return false;
   }
-  const art::Image565& first = frames[0];
-  for (const art::Image565& f : frames) {
+  const Image565& first = frames[0];
+  for (const Image565& f : frames) {
     if (!drawable(f, error)) return false;
     if (f.width != first.width || f.height != first.height) {
       error = "frames of different sizes";
@@ -185,4 +185,4 @@ bool encode_apng(const std::vector<art::Image565>& frames, unsigned fps, std::ve
   return true;
 }
 
-}  // namespace catalogue
+}  // namespace art
