@@ -12,23 +12,17 @@
 #include <vector>
 
 #include "art_math.h"
+#include "art_manifest.h"
 #include "manifest.h"
 #include "png_io.h"
 #include "runs.h"
 
 namespace {
 
-art::Manifest load() {
-  art::Manifest manifest;
-  std::string error;
-  EXPECT_TRUE(art::load_manifest(ART_MANIFEST, manifest, error)) << error;
-  return manifest;
-}
-
 class ArtNudge : public testing::TestWithParam<std::string> {};
 
 TEST_P(ArtNudge, NoPixelMovesWhenEveryLibmResultIsOneUlpOff) {
-  const art::Manifest manifest = load();
+  const art::Manifest manifest = testing_support::load_art_manifest();
   const art::Run* run = manifest.find(GetParam());
   ASSERT_NE(run, nullptr);
   if (!run->by_artgen) GTEST_SKIP() << "run '" << run->name << "' is drawn by hand";
@@ -60,7 +54,7 @@ TEST_P(ArtNudge, NoPixelMovesWhenEveryLibmResultIsOneUlpOff) {
 
 std::vector<std::string> run_names() {
   std::vector<std::string> names;
-  for (const art::Run& run : load().runs) names.push_back(run.name);
+  for (const art::Run& run : testing_support::load_art_manifest().runs) names.push_back(run.name);
   return names;
 }
 

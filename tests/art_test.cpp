@@ -7,19 +7,13 @@
 #include <string>
 
 #include "bitmap_runs.h"
+#include "art_manifest.h"
 #include "manifest.h"
 #include "next_steps.h"
 #include "png_io.h"
 #include "process.h"
 
 namespace {
-
-art::Manifest load() {
-  art::Manifest manifest;
-  std::string error;
-  EXPECT_TRUE(art::load_manifest(ART_MANIFEST, manifest, error)) << error;
-  return manifest;
-}
 
 art::Image565 read(const std::string& path) {
   art::Image565 image;
@@ -57,7 +51,7 @@ std::string difference(const art::Image565& file, const art::Image565& drawing) 
 // by the golden table and the converter. One failure per run, naming a few of
 // its files, then what to do for each intention.
 TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
-  const art::Manifest manifest = load();
+  const art::Manifest manifest = testing_support::load_art_manifest();
   testing_support::TempDir out;
   auto r = testing_support::run_process({ARTGEN_PATH, ART_MANIFEST, out.path()});
   ASSERT_EQ(r.exit_status, 0) << r.err;
@@ -105,7 +99,7 @@ std::string first_misplaced_pixel(const art::Image565& picture, const uint8_t* b
 }
 
 TEST(Art, TheProgramCarriesThePicturesHighByteFirst) {
-  const art::Manifest manifest = load();
+  const art::Manifest manifest = testing_support::load_art_manifest();
   ASSERT_EQ(manifest.runs.size(), bitmap_run_count);
   for (size_t r = 0; r < bitmap_run_count; ++r) {
     const art::Run& run = manifest.runs[r];

@@ -22,6 +22,7 @@
 
 #include "bitmaps.h"
 #include "expect_failure.h"
+#include "catalogue_process.h"
 #include "process.h"
 
 namespace {
@@ -31,16 +32,12 @@ using testing_support::list_dir;
 using testing_support::ProcessOptions;
 using testing_support::ProcessResult;
 using testing_support::read_file;
+using testing_support::run_catalogue;
 using testing_support::TempDir;
 using testing_support::write_file;
 using Names = std::vector<std::string>;
 
 const std::string kOld = "old contents\n";
-
-ProcessResult catalogue(std::vector<std::string> args, const ProcessOptions& options) {
-  args.insert(args.begin(), CATALOGUE_PATH);
-  return testing_support::run_process(args, options);
-}
 
 ProcessOptions in_dir(const std::string& cwd) {
   ProcessOptions options;
@@ -158,7 +155,7 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
     const Names before = list_dir(dir.path());
     ProcessOptions options = in_dir(dir.path());
     if (c.as_nobody) options = testing_support::as_ordinary_user(options);
-    const ProcessResult r = catalogue({"export", "269", "out.bin"}, options);
+    const ProcessResult r = run_catalogue({"export", "269", "out.bin"}, options);
     EXPECT_EQ(r.exit_status, 0) << c.name << ": " << r.err;
     EXPECT_EQ(r.out, "out.bin: 216 bytes written\n") << c.name;
     EXPECT_TRUE(read_file(dir / c.holder) == pixels(bitmap_table[269])) << c.name;
@@ -185,7 +182,7 @@ TEST(CatalogueTargets, ALinksTargetIsReplacedWholeOrNotAtAll) {
   ProcessOptions options = in_dir(dir.path());
   options.limits = {{RLIMIT_FSIZE, 1 << 20}};
   options.ignored_signals = {SIGXFSZ};
-  expect_failure(catalogue({"flash-image", "out.bin"}, options),
+  expect_failure(run_catalogue({"flash-image", "out.bin"}, options),
                  std::string("catalogue: out.bin: ") + std::strerror(EFBIG) + "\n", "");
   EXPECT_EQ(read_file(dir / "target.bin"), kOld);
   EXPECT_EQ(kind(dir / "out.bin"), "link to target.bin");
@@ -198,7 +195,7 @@ TEST(CatalogueTargets, AHardLinkedFileIsReplacedNotWrittenThrough) {
   Scratch dir;
   write_file(dir / "out.bin", kOld);
   ASSERT_EQ(link((dir / "out.bin").c_str(), (dir / "other.bin").c_str()), 0);
-  const ProcessResult r = catalogue({"export", "269", "out.bin"}, in_dir(dir.path()));
+  const ProcessResult r = run_catalogue({"export", "269", "out.bin"}, in_dir(dir.path()));
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_TRUE(read_file(dir / "out.bin") == pixels(bitmap_table[269]));
   EXPECT_EQ(read_file(dir / "other.bin"), kOld);
@@ -217,7 +214,7 @@ TEST(CatalogueTargets, ADirectoryIsRefused) {
       std::vector<std::string> args{command, c.path};
       if (args[0] == "export") args.insert(args.begin() + 1, "3");
       const std::string shown = std::string(command) + " '" + c.path + "'";
-      expect_failure(catalogue(args, in_dir(dir / c.cwd)), "catalogue: " + c.path + ": Is a directory\n", shown);
+      expect_failure(run_catalogue(args, in_dir(dir / c.cwd)), "catalogue: " + c.path + ": Is a directory\n", shown);
       EXPECT_EQ(list_dir(dir.path()), (Names{"sub", "to_sub"})) << shown;
       EXPECT_TRUE(list_dir(dir / "sub").empty()) << shown;
     }
@@ -258,7 +255,7 @@ TEST(CatalogueTargets, ALinkToNothingIsRefusedAndNothingIsMade) {
     Scratch dir;
     c.prepare(dir);
     const Names before = list_dir(dir.path());
-    expect_failure(catalogue({"export", "3", "out.bin"}, in_dir(dir.path())), c.err, c.name);
+    expect_failure(run_catalogue({"export", "3", "out.bin"}, in_dir(dir.path())), c.err, c.name);
     EXPECT_EQ(list_dir(dir.path()), before) << c.name;
     if (before.size() > 1 && before[1] == "sub") {
       EXPECT_EQ(list_dir(dir / "sub"), Names{"l"}) << c.name;
@@ -320,7 +317,7 @@ TEST(CatalogueTargets, ADeviceNodeIsWrittenInPlaceAndStaysANode) {
       ProcessOptions options = in_dir(dir.path());
       if (c.as_nobody) options = testing_support::as_ordinary_user(options);
       const std::string shown = args[0] + ", " + c.name;
-      const ProcessResult r = catalogue(args, options);
+      const ProcessResult r = run_catalogue(args, options);
       if (c.err.empty()) {
         EXPECT_EQ(r.exit_status, 0) << shown << ": " << r.err;
         EXPECT_EQ(r.out, c.path + ": " + std::to_string(bytes) + " bytes written\n") << shown;
@@ -359,7 +356,7 @@ TEST(CatalogueTargets, AFifosReaderGetsExactlyTheBytes) {
         usleep(1000);
       }
     });
-    const ProcessResult r = catalogue(args, in_dir(dir.path()));
+    const ProcessResult r = run_catalogue(args, in_dir(dir.path()));
     finished = true;
     reader.join();
     close(fd);
@@ -415,7 +412,7 @@ TEST(CatalogueTargets, ABlockDeviceIsWrittenInPlaceAndSyncedBeforeSuccess) {
     Scratch dir;
     LoopDevice loop(dir.path(), 1 << 20);
     if (!loop.ok()) GTEST_SKIP() << "no loop device: " << loop.reason();
-    const ProcessResult r = catalogue({"export", "269", "blk"}, in_dir(dir.path()));
+    const ProcessResult r = run_catalogue({"export", "269", "blk"}, in_dir(dir.path()));
     EXPECT_EQ(r.exit_status, 0) << r.err;
     EXPECT_EQ(r.out, "blk: 216 bytes written\n");
     EXPECT_EQ(kind(dir / "blk"), "block");
@@ -424,7 +421,7 @@ TEST(CatalogueTargets, ABlockDeviceIsWrittenInPlaceAndSyncedBeforeSuccess) {
     EXPECT_TRUE(read_file(dir / "back.img").substr(0, 216) == pixels(bitmap_table[269]));
 
     // The image does not fit the device: the write past its end fails.
-    expect_failure(catalogue({"flash-image", "blk"}, in_dir(dir.path())),
+    expect_failure(run_catalogue({"flash-image", "blk"}, in_dir(dir.path())),
                    std::string("catalogue: blk: ") + std::strerror(ENOSPC) + "\n", "flash-image on 1 MiB");
     EXPECT_EQ(kind(dir / "blk"), "block");
   }
@@ -434,7 +431,7 @@ TEST(CatalogueTargets, ABlockDeviceIsWrittenInPlaceAndSyncedBeforeSuccess) {
   LoopDevice loop(dir.path(), 1 << 20, 16384);
   if (!loop.ok()) GTEST_SKIP() << "no loop device on a small tmpfs: " << loop.reason();
   testing_support::run_process({"/bin/sh", "-c", "head -c 1048576 /dev/zero >\"$0\"/m/fill", dir.path()});
-  expect_failure(catalogue({"export", "3", "blk"}, in_dir(dir.path())),
+  expect_failure(run_catalogue({"export", "3", "blk"}, in_dir(dir.path())),
                  std::string("catalogue: blk: ") + std::strerror(EIO) + "\n", "sync fails");
 }
 
@@ -450,7 +447,7 @@ TEST(CatalogueTargets, DashIsStandardOutputAndTheReportGoesToStandardError) {
   for (const auto& c : cases) {
     Scratch dir;
     const std::string shown = c.args[0] + " " + c.args[1];
-    const ProcessResult r = catalogue(c.args, in_dir(dir.path()));
+    const ProcessResult r = run_catalogue(c.args, in_dir(dir.path()));
     EXPECT_EQ(r.exit_status, 0) << shown << ": " << r.err;
     EXPECT_EQ(r.out.size(), c.bytes.size()) << shown;
     EXPECT_TRUE(r.out == c.bytes) << shown;
@@ -459,13 +456,13 @@ TEST(CatalogueTargets, DashIsStandardOutputAndTheReportGoesToStandardError) {
 
     ProcessOptions closed = in_dir(dir.path());
     closed.stdout_as = ProcessOptions::Output::closed;
-    expect_failure(catalogue(c.args, closed),
+    expect_failure(run_catalogue(c.args, closed),
                    std::string("catalogue: standard output: ") + std::strerror(EBADF) + "\n", shown + ", closed");
 
     // Pixel bytes would garble a terminal, and are not what its user meant.
     ProcessOptions terminal = in_dir(dir.path());
     terminal.stdout_as = ProcessOptions::Output::terminal;
-    const ProcessResult t = catalogue(c.args, terminal);
+    const ProcessResult t = run_catalogue(c.args, terminal);
     EXPECT_EQ(t.exit_status, 2) << shown << ", on a terminal";
     EXPECT_EQ(t.out, "") << shown << ", on a terminal";
     EXPECT_EQ(t.err, "catalogue: " + c.args[0] +

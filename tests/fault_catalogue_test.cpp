@@ -20,6 +20,7 @@
 #include "bitmap_runs.h"
 #include "bitmaps.h"
 #include "expect_failure.h"
+#include "catalogue_process.h"
 #include "process.h"
 
 namespace {
@@ -30,16 +31,12 @@ using testing_support::list_dir;
 using testing_support::ProcessOptions;
 using testing_support::ProcessResult;
 using testing_support::read_file;
+using testing_support::run_catalogue;
 using testing_support::TempDir;
 using testing_support::write_file;
 using Names = std::vector<std::string>;
 
 const std::string kOld = "old contents\n";
-
-ProcessResult catalogue(std::vector<std::string> args, const ProcessOptions& options) {
-  args.insert(args.begin(), CATALOGUE_PATH);
-  return testing_support::run_process(args, options);
-}
 
 ProcessOptions in_dir(const std::string& cwd) {
   ProcessOptions options;
@@ -85,7 +82,7 @@ TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
     ProcessOptions options = in_dir(dir.path());
     options.limits = {{RLIMIT_FSIZE, c.limit}};
     options.ignored_signals = {SIGXFSZ};
-    const ProcessResult r = catalogue(c.args, options);
+    const ProcessResult r = run_catalogue(c.args, options);
     const std::string shown = c.args[0] + " limit " + std::to_string(c.limit);
     if (c.written.empty()) {
       expect_failure(r, failure("out.bin", EFBIG), shown);
@@ -106,7 +103,7 @@ TEST(CatalogueFaults, EndedByTheSizeLimitSignalTheOldFileStays) {
   write_file(dir / "out.bin", kOld);
   ProcessOptions options = in_dir(dir.path());
   options.limits = {{RLIMIT_FSIZE, 1 << 20}};
-  const ProcessResult r = catalogue({"flash-image", "out.bin"}, options);
+  const ProcessResult r = run_catalogue({"flash-image", "out.bin"}, options);
   EXPECT_EQ(r.signal, SIGXFSZ);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(read_file(dir / "out.bin"), kOld);
@@ -172,7 +169,7 @@ TEST(CatalogueFaults, ATargetThatCannotBeWrittenSaysWhyAndChangesNothing) {
       std::vector<std::string> args{command, target.path};
       if (args[0] == "export") args.insert(args.begin() + 1, "3");
       const std::string shown = std::string(command) + ", " + c.name;
-      expect_failure(catalogue(args, target.options), failure(target.path, c.error), shown);
+      expect_failure(run_catalogue(args, target.options), failure(target.path, c.error), shown);
       EXPECT_EQ(list_dir(target.dir), before) << shown;
       for (const std::string& name : before) EXPECT_EQ(read_file(target.dir + "/" + name), kOld) << shown;
     }
@@ -217,7 +214,7 @@ TEST(CatalogueFaults, APreviewDirectoryThatCannotBeMadeOrWrittenSaysWhy) {
     chmod(dir.path().c_str(), 0755);
     const Target target = c.prepare(dir);
     const Names before = list_dir(target.dir);
-    expect_failure(catalogue({"preview", target.path}, target.options), failure(dir / c.what, c.error), c.name);
+    expect_failure(run_catalogue({"preview", target.path}, target.options), failure(dir / c.what, c.error), c.name);
     EXPECT_EQ(list_dir(target.dir), before) << c.name;
   }
 
@@ -226,7 +223,7 @@ TEST(CatalogueFaults, APreviewDirectoryThatCannotBeMadeOrWrittenSaysWhy) {
   ASSERT_EQ(mkdir(gone.c_str(), 0755), 0);
   ProcessOptions options = in_dir(gone);
   options.in_child = [gone] { return rmdir(gone.c_str()) == 0; };
-  expect_failure(catalogue({"preview", "out"}, options), failure("out", ENOENT), "removed working directory");
+  expect_failure(run_catalogue({"preview", "out"}, options), failure("out", ENOENT), "removed working directory");
   EXPECT_TRUE(list_dir(dir.path()).empty());
 }
 
@@ -266,7 +263,7 @@ TEST(CatalogueFaults, APreviewNameTakenByADirectoryStopsTheRunThere) {
   TempDir dir;
   const std::string taken = std::string(bitmap_runs[1].name) + ".png";
   ASSERT_EQ(mkdir((dir / taken).c_str(), 0755), 0);
-  const ProcessResult r = catalogue({"preview", dir.path()}, in_dir(dir.path()));
+  const ProcessResult r = run_catalogue({"preview", dir.path()}, in_dir(dir.path()));
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.err, failure(dir / taken, EISDIR));
   EXPECT_NE(r.out, "") << "stopped before the first run's pictures";
@@ -279,7 +276,7 @@ TEST(CatalogueFaults, APreviewNameTakenByADirectoryStopsTheRunThere) {
 // those of a run without the limit, the later ones are not there.
 TEST(CatalogueFaults, APreviewThatRunsOutOfSpaceMidwayKeepsWhatItFinished) {
   TempDir reference;
-  const ProcessResult full = catalogue({"preview", "out"}, in_dir(reference.path()));
+  const ProcessResult full = run_catalogue({"preview", "out"}, in_dir(reference.path()));
   ASSERT_EQ(full.exit_status, 0) << full.err;
   std::vector<std::string> lines;
   std::istringstream in(full.out);
@@ -302,7 +299,7 @@ TEST(CatalogueFaults, APreviewThatRunsOutOfSpaceMidwayKeepsWhatItFinished) {
     ProcessOptions options = in_dir(dir.path());
     options.limits = {{RLIMIT_FSIZE, limit}};
     options.ignored_signals = {SIGXFSZ};
-    const ProcessResult r = catalogue({"preview", "out"}, options);
+    const ProcessResult r = run_catalogue({"preview", "out"}, options);
     const std::string shown = "limit " + std::to_string(limit);
     EXPECT_EQ(r.exit_status, 1) << shown;
     EXPECT_EQ(r.err, failure("out/" + order[fail_at], EFBIG)) << shown;
@@ -350,7 +347,7 @@ TEST(CatalogueFaults, AReportThatCannotBeWrittenIsAFailure) {
       options.stdout_file = "/dev/full";
       options.ignored_signals = {SIGPIPE};
       const std::string shown = c.args[0] + ", " + o.name;
-      expect_failure(catalogue(c.args, options), failure("standard output", o.error), shown);
+      expect_failure(run_catalogue(c.args, options), failure("standard output", o.error), shown);
       if (c.written.empty()) {
         EXPECT_TRUE(list_dir(dir.path()).empty()) << shown;
       } else {
@@ -362,7 +359,7 @@ TEST(CatalogueFaults, AReportThatCannotBeWrittenIsAFailure) {
   // With SIGPIPE at its default the kernel ends the process, as any.
   ProcessOptions options;
   options.stdout_as = Output::reader_gone;
-  const ProcessResult r = catalogue({"list"}, options);
+  const ProcessResult r = run_catalogue({"list"}, options);
   EXPECT_EQ(r.signal, SIGPIPE);
   EXPECT_EQ(r.err, "");
 }
@@ -374,7 +371,7 @@ TEST(CatalogueFaults, APreviewWithStandardOutputClosedWritesIntactPictures) {
   TempDir dir;
   ProcessOptions options = in_dir(dir.path());
   options.stdout_as = ProcessOptions::Output::closed;
-  expect_failure(catalogue({"preview", "out"}, options), failure("standard output", EBADF), "");
+  expect_failure(run_catalogue({"preview", "out"}, options), failure("standard output", EBADF), "");
   Names sheets;
   for (size_t i = 0; i < bitmap_run_count; ++i) sheets.push_back(std::string(bitmap_runs[i].name) + ".png");
   sheets.push_back("index.html");
@@ -394,7 +391,7 @@ TEST(CatalogueFaults, AnEmptyNameIsAUsageError) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    const ProcessResult r = catalogue(c.args, in_dir(dir.path()));
+    const ProcessResult r = run_catalogue(c.args, in_dir(dir.path()));
     EXPECT_EQ(r.exit_status, 2) << c.args[0];
     EXPECT_EQ(r.err, c.err);
     EXPECT_TRUE(list_dir(dir.path()).empty()) << c.args[0];
@@ -419,7 +416,7 @@ TEST(CatalogueFaults, ATemporaryNameTakenBeforehandIsNeverWrittenThrough) {
     ProcessOptions options = in_dir(dir.path());
     const std::string final_path = dir / "out.bin";
     options.in_child = [&c, final_path] { return c.plant(final_path + ".tmp" + std::to_string(getpid())); };
-    const ProcessResult r = catalogue({"flash-image", "out.bin"}, options);
+    const ProcessResult r = run_catalogue({"flash-image", "out.bin"}, options);
     EXPECT_EQ(r.exit_status, 0) << c.name << ": " << r.err;
     EXPECT_TRUE(read_file(dir / "victim") == kOld) << c.name << ": written through";
     struct stat st;
