@@ -29,12 +29,13 @@
 extern "C" {
 #endif
 
-/* The placement rule of the flash image: the offset that follows an entry
- * placed at offset, which is offset plus the entry's byte size, modulo 2^32.
- * An absent (null) entry takes no space. The printer places every entry by
- * it; tools that work out where a printed entry lands use it too. */
+/* The placement rule of the flash image: the offset that follows a present
+ * entry placed at offset, which is offset plus the entry's byte size, modulo
+ * 2^32 (absent entries take no space, so they are never placed). The printer
+ * places every entry by it; tools that work out where a printed entry lands
+ * use it too. */
 static inline uint32_t flash_offset_after(uint32_t offset, const sBITMAP *entry) {
-  return entry ? offset + bitmap_byte_size(entry) : offset; /* unsigned: wraps modulo 2^32 */
+  return offset + bitmap_byte_size(entry); /* unsigned: wraps modulo 2^32 */
 }
 
 /* The next free offset in the flash image: 0 when the process starts,
