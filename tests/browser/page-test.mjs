@@ -167,17 +167,18 @@ try {
     farewell.bytes.subarray(2 * (5 * 80 + 40), 2 * (5 * 80 + 40) + 2).toString('hex').toUpperCase().replace(/(..)(..)/, '$1 $2'), '-']);
   check(JSON.stringify(await reading()) === farewellExpected, `the inspector on farewell (40, 5): ${await reading()}`);
 
-  // The flash map: one segment per run of the image, in its order, sized to
-  // scale, adding up to the image, each leading to its run.
+  // The flash map: one segment per run of the image, in its order, then the
+  // record, sized to scale, adding up to the image, each leading to its run.
   const bar = await page.$eval('#flash-bar', (e) => e.clientWidth);
   const segments = await page.$$eval('#flash-bar a', (all) => all.map((a) => ({
     href: a.getAttribute('href'), bytes: Number(a.dataset.bytes), width: a.getBoundingClientRect().width })));
   const inImage = runs.filter((r) => r.bitmaps[0].entry !== '-')
-    .map((r) => ({ href: '#run-' + r.name, bytes: r.bitmaps.reduce((s, b) => s + b.bytes.length, 0) }));
+    .map((r) => ({ href: '#run-' + r.name, bytes: r.bitmaps.reduce((s, b) => s + b.bytes.length, 0) }))
+    .concat({ href: '#flash-map', bytes: 16 });  // the record that identifies the image
   check(JSON.stringify(segments.map((s) => [s.href, s.bytes])) === JSON.stringify(inImage.map((s) => [s.href, s.bytes])),
     `a segment per run of the image, in its order, with its byte count: ${JSON.stringify(segments)}`);
   const total = segments.reduce((sum, s) => sum + s.bytes, 0);
-  check(total === flash.length && total === 5892540, `the segments add up to the image: ${total}`);
+  check(total === flash.length && total === 5892540 + 16, `the segments add up to the image: ${total}`);
   check(Math.abs(segments.reduce((sum, s) => sum + s.width, 0) - bar) < 1, 'the segments fill the bar');
   check(segments.every((s) => Math.abs(s.width - (bar * s.bytes) / flash.length) < 1), 'each segment is drawn to scale');
   await page.click('#flash-bar a[href="#run-smoke"]');
