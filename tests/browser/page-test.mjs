@@ -35,8 +35,11 @@ try {
   execFileSync(catalogue, ['preview', scratch], { stdio: 'ignore' });
   execFileSync(catalogue, ['flash-image', join(scratch, 'flash.bin')], { stdio: 'ignore' });
   const flash = readFileSync(join(scratch, 'flash.bin'));
-  const listing = execFileSync(catalogue, ['list'], { encoding: 'utf8' }).trim().split('\n').slice(1)
+  const listed = execFileSync(catalogue, ['list'], { encoding: 'utf8' }).trim().split('\n').slice(1)
     .map((line) => line.trim().split(/\s+/));
+  // The bitmaps' lines; then the image's record, "(record)", which the flash map shows.
+  const listing = listed.filter((fields) => !fields[1].startsWith('('));
+  const recordLine = listed.filter((fields) => fields[1] === '(record)');
 
   // The bitmaps as carried: run, entry, size, bytes.
   const bitmaps = execFileSync(bitmapDump, { encoding: 'latin1', maxBuffer: 64 << 20 }).trim().split('\n')
@@ -171,7 +174,10 @@ try {
   // record, sized to scale, adding up to the image, each leading to its run.
   const bar = await page.$eval('#flash-bar', (e) => e.clientWidth);
   const segments = await page.$$eval('#flash-bar a', (all) => all.map((a) => ({
-    href: a.getAttribute('href'), bytes: Number(a.dataset.bytes), width: a.getBoundingClientRect().width })));
+    href: a.getAttribute('href'), bytes: Number(a.dataset.bytes), width: a.getBoundingClientRect().width,
+    title: a.title })));
+  check(recordLine.length === 1 && segments.at(-1).title.startsWith(`record: 16 bytes from ${recordLine[0][4]}`),
+    `the record's segment where catalogue list puts it: ${segments.at(-1).title}`);
   const inImage = runs.filter((r) => r.bitmaps[0].entry !== '-')
     .map((r) => ({ href: '#run-' + r.name, bytes: r.bitmaps.reduce((s, b) => s + b.bytes.length, 0) }))
     .concat({ href: '#flash-map', bytes: 16 });  // the record that identifies the image
