@@ -121,7 +121,11 @@ static uint32_t draw_table(int file, const FLASH_sBITMAP *table, uint32_t count)
   for (uint32_t i = 0; i < count; ++i) {
     draw(&table[i], 0, 0);
     const uint32_t request[3] = {(uint32_t)file, (uint32_t)(uintptr_t)framebuffer, framebuffer_used};
-    if (framebuffer_used != framebuffer_size || semihost(SYS_WRITE, request) != 0) {
+    if (framebuffer_used != framebuffer_size) {
+      say("draw: fewer pixels than the window\n");
+      finish(0);
+    }
+    if (semihost(SYS_WRITE, request) != 0) {
       say("drawn.bin: cannot write\n");
       finish(0);
     }
