@@ -236,8 +236,9 @@ TEST_F(FirmwareFiles, TheTablesFileHoldsThePrintersLinesUnchanged) {
 
 // The README's example on the device's kind of CPU: the printed files, the
 // example and the board of cortex_m_board.c built by cortex-m.sh for a
-// Cortex-M0+ and a Cortex-M4, as C and as C++; the M0+ builds run on the
-// emulated mps2-an385 with the image in its PSRAM, the external flash.
+// Cortex-M0+ and a Cortex-M4, as C99, C11 and C++17; the M0+ builds of C11
+// and C++17 run on the emulated mps2-an385 with the image in its PSRAM, the
+// external flash.
 class FirmwareOnTarget : public FirmwareFiles {
  protected:
   static ProcessResult script(std::vector<std::string> args) {
@@ -261,7 +262,7 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
   const ProcessResult tools = script({"tools"});
   if (tools.exit_status == 77) GTEST_SKIP() << tools.err;
   ASSERT_EQ(tools.exit_status, 0) << tools.err;
-  for (const char* language : {"c", "c++"})
+  for (const char* language : {"c99", "c11", "c++17"})
     for (const char* cpu : {"cortex-m0plus", "cortex-m4"}) {
       SCOPED_TRACE(std::string(language) + ", " + cpu);
       const std::string out = *dir_ / (std::string("target-") + language + "-" + cpu);
@@ -285,7 +286,7 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
     exported += e.out;
   }
   const std::string image = *dir_ / "flash.bin";
-  for (const char* language : {"c", "c++"}) {
+  for (const char* language : {"c11", "c++17"}) {
     const auto [run, drawn] = run_board(*dir_ / (std::string("target-") + language + "-cortex-m0plus/board.elf"),
                                         image, std::string("run-") + language);
     EXPECT_EQ(run.exit_status, 0) << language << ": " << run.out << run.err;
@@ -314,7 +315,7 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
                {"a middle byte changed", bytes.size() / 2, true},
                {"the last pixel byte changed", record - 1, true},
                {"the last byte changed", bytes.size() - 1, false}};
-  const std::string elf = *dir_ / "target-c-cortex-m0plus/board.elf";
+  const std::string elf = *dir_ / "target-c11-cortex-m0plus/board.elf";
   int n = 0;
   for (const auto& c : cases) {
     std::string changed = c.changed == std::string::npos ? other : bytes;

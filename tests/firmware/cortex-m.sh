@@ -3,12 +3,13 @@
 # cortex_m_board.c with the catalogue's printed files, and runs it in QEMU.
 #
 #   cortex-m.sh tools                              exit 77 naming a missing tool
-#   cortex-m.sh build OUT FILES c|c++ CPU          OUT/board.elf and OUT/board.map; prints
+#   cortex-m.sh build OUT FILES STD CPU            OUT/board.elf and OUT/board.map; prints
 #                                                  arm-none-eabi-size of the tables' object
 #   cortex-m.sh run ELF IMAGE DIR                  the board's report; drawn.bin into DIR
 #
 # FILES holds flash_tables.c and flash_tables.h as `catalogue table` and
-# `catalogue header` print them; CPU is -mcpu's (cortex-m0plus, cortex-m4).
+# `catalogue header` print them; STD is the language, c99, c11 or c++17; CPU
+# is -mcpu's (cortex-m0plus, cortex-m4).
 # Built as a firmware would be: -Os, every warning an error. The image is
 # loaded into the machine's PSRAM, the board's external flash, by QEMU's
 # generic loader; -icount makes the board's instruction counts exact.
@@ -31,8 +32,8 @@ tools)
   tools
   ;;
 build)
-  [ $# = 5 ] || { echo "usage: cortex-m.sh build OUT FILES c|c++ CPU" >&2; exit 2; }
-  out=$2 files=$3 language=$4 cpu=$5
+  [ $# = 5 ] || { echo "usage: cortex-m.sh build OUT FILES STD CPU" >&2; exit 2; }
+  out=$2 files=$3 std=$4 cpu=$5
   mkdir -p "$out/include"
   # The firmware's own entry type, const: the tables go to read-only memory.
   printf '%s\n' '#include <stdint.h>' \
@@ -40,11 +41,10 @@ build)
   # Every table the header declares, for the board to draw them all.
   sed -n 's/^extern FLASH_sBITMAP flash_\([a-z0-9_]*\)\[\([0-9]*\)\];$/  X(\1, \2)/p' "$files/flash_tables.h" |
     { echo '#define BOARD_TABLES \'; sed 's/$/ \\/'; echo; } >"$out/include/board_tables.h"
-  if [ "$language" = c ]; then
-    compiler=(arm-none-eabi-gcc -x c -std=c11)
-  else
-    compiler=(arm-none-eabi-g++ -x c++ -std=c++17 -fno-exceptions -fno-rtti)
-  fi
+  case $std in
+  c++*) compiler=(arm-none-eabi-g++ -x c++ -std="$std" -fno-exceptions -fno-rtti) ;;
+  *) compiler=(arm-none-eabi-gcc -x c -std="$std") ;;
+  esac
   flags=(-mcpu="$cpu" -mthumb -Os -Wall -Wextra -Wpedantic -Werror -ffunction-sections -fdata-sections
     -I "$out/include" -I "$files")
   "${compiler[@]}" "${flags[@]}" -c "$files/flash_tables.c" -o "$out/tables.o"
@@ -63,7 +63,7 @@ run)
     -device loader,file="$image",addr=0x21000000,force-raw=on
   ;;
 *)
-  echo "usage: cortex-m.sh tools | build OUT FILES c|c++ CPU | run ELF IMAGE DIR" >&2
+  echo "usage: cortex-m.sh tools | build OUT FILES STD CPU | run ELF IMAGE DIR" >&2
   exit 2
   ;;
 esac
