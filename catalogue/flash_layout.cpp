@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "flash_table.h"
-
 namespace catalogue {
 
 std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count) {
