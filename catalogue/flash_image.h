@@ -5,7 +5,6 @@
 // the image at boot from a few bytes.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,8 +31,8 @@ constexpr uint8_t kPadByte = 0xFF;
 struct ImageSegment {
   enum class Kind { bitmap, padding, record };
   Kind kind;
-  std::string name;      // "entry 195 (smoke:10)", "padding", "record"
-  size_t entry;          // the bitmap_table index of a bitmap, else 0
+  std::string name;       // "entry 195 (smoke:10)", "padding", "record"
+  size_t entry;           // the bitmap_table index of a bitmap, else 0
   const sBITMAP* bitmap;  // a bitmap's record, else null
   uint32_t offset;
   const uint8_t* bytes;
