@@ -1,22 +1,8 @@
 #include "firmware_files.h"
 
-#include <zlib.h>
-
 #include "flash_table.h"
 
 namespace catalogue {
-
-FlashImageSummary summarise_flash_image(const std::vector<const sBITMAP*>& bitmaps) {
-  FlashImageSummary image;
-  uLong crc = crc32(0, nullptr, 0);
-  for (const sBITMAP* b : bitmaps) {
-    const uint32_t size = bitmap_byte_size(b);
-    crc = crc32(crc, b->pixels, size);  // a bitmap is at most 130,050 bytes, well within uInt
-    image.length += size;
-  }
-  image.crc32 = static_cast<uint32_t>(crc);
-  return image;
-}
 
 namespace {
 
@@ -55,36 +41,53 @@ void print_tables_file(std::FILE* out, const std::vector<FlashTable>& tables, co
              out);
 }
 
-void print_header_file(std::FILE* out, const std::vector<FlashTable>& tables, const FlashImageSummary& image,
+void print_header_file(std::FILE* out, const std::vector<FlashTable>& tables, const FlashImage& image,
                        const char* version) {
   print_heading(out, "The device's bitmaps in the external flash image.", version);
   unsigned entries = 0;
   for (const FlashTable& t : tables) entries += t.count;
+  std::fputs("/* The image is the bitmaps' pixel arrays, one after another from offset 0,\n"
+             " * with nothing between them, then a record that identifies the image. Each\n"
+             " * table entry gives the bitmap's width and height in pixels and the offset\n"
+             " * of its pixel array from the start of the image. Pixels are RGB565 (red\n"
+             " * bits 15-11, green 10-5, blue 4-0), two bytes each, high byte first,\n"
+             " * row-major from the top row: width * height * 2 bytes a bitmap.\n"
+             " *\n"
+             " * The record, at FLASH_IMAGE_RECORD_OFFSET (the end of the pixel arrays\n"
+             " * rounded up to a multiple of 4; any byte between is 0xFF), holds \"BITMAPS\"\n"
+             " * and its format number 1, then the length of the bytes before it and\n"
+             " * their CRC-32, both 32-bit little-endian: FLASH_IMAGE_RECORD. Reading it\n"
+             " * tells at boot whether the flash holds this image; the CRC-32 of every\n"
+             " * byte before it, against FLASH_IMAGE_CRC32, whether the image is intact.\n"
+             " *\n"
+             " * An entry is the firmware's own type,\n"
+             " *   typedef const struct { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n"
+             " * const, so that the tables stay in read-only memory, from the header named\n"
+             " * by FLASH_SBITMAP_HEADER, <flash_sbitmap.h> unless defined otherwise\n"
+             " * (-DFLASH_SBITMAP_HEADER='<board/flash.h>'), found on the include path. */\n"
+             "#ifndef FLASH_TABLES_H\n"
+             "#define FLASH_TABLES_H\n\n"
+             "#ifndef FLASH_SBITMAP_HEADER\n"
+             "#define FLASH_SBITMAP_HEADER <flash_sbitmap.h>\n"
+             "#endif\n"
+             "#include FLASH_SBITMAP_HEADER\n\n",
+             out);
   std::fprintf(out,
-               "/* The image is the bitmaps' pixel arrays, one after another from offset 0,\n"
-               " * with nothing between them. Each table entry gives the bitmap's width and\n"
-               " * height in pixels and the offset of its pixel array from the start of the\n"
-               " * image. Pixels are RGB565 (red bits 15-11, green 10-5, blue 4-0), two\n"
-               " * bytes each, high byte first, row-major from the top row: width * height * 2\n"
-               " * bytes a bitmap.\n"
-               " *\n"
-               " * The record is the firmware's own,\n"
-               " *   typedef struct { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n"
-               " * from the header named by FLASH_SBITMAP_HEADER, \"flash_sbitmap.h\" unless\n"
-               " * defined otherwise (-DFLASH_SBITMAP_HEADER='\"board/flash.h\"'). */\n"
-               "#ifndef FLASH_TABLES_H\n"
-               "#define FLASH_TABLES_H\n\n"
-               "#ifndef FLASH_SBITMAP_HEADER\n"
-               "#define FLASH_SBITMAP_HEADER \"flash_sbitmap.h\"\n"
-               "#endif\n"
-               "#include FLASH_SBITMAP_HEADER\n\n"
-               "#define FLASH_IMAGE_LENGTH %lluUL /* bytes */\n"
-               "#define FLASH_IMAGE_CRC32 0x%08lxUL /* CRC-32 (as zlib's crc32) of those bytes */\n"
+               "#define FLASH_IMAGE_LENGTH %lluUL /* bytes, the record's included */\n"
+               "#define FLASH_IMAGE_CRC32 0x%08lxUL /* CRC-32 (as zlib's crc32) of the bytes before the record */\n"
+               "#define FLASH_IMAGE_RECORD_OFFSET %luUL\n"
+               "#define FLASH_IMAGE_RECORD_LENGTH %uu\n"
+               "#define FLASH_IMAGE_RECORD {",
+               static_cast<unsigned long long>(image.length()), static_cast<unsigned long>(image.crc32()),
+               static_cast<unsigned long>(image.record_offset()), static_cast<unsigned>(kRecordSize));
+  for (size_t i = 0; i < kRecordSize; ++i) std::fprintf(out, "%s0x%02x", i ? ", " : " ", image.record()[i]);
+  std::fprintf(out,
+               " }\n"
                "#define FLASH_TABLE_ENTRIES %uu /* entries in all the tables */\n\n"
                "#ifdef __cplusplus\n"
                "extern \"C\" {\n"
                "#endif\n\n",
-               static_cast<unsigned long long>(image.length), static_cast<unsigned long>(image.crc32), entries);
+               entries);
   for (const FlashTable& t : tables)
     std::fprintf(out, "extern FLASH_sBITMAP flash_%s[%u];\n", t.name.c_str(), static_cast<unsigned>(t.count));
   std::fputs("\n#ifdef __cplusplus\n"

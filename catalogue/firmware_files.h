@@ -1,12 +1,13 @@
 // The two C files a firmware build takes from the catalogue: the flash
-// tables (`catalogue table`) and the header that declares them, with the
-// length and CRC-32 of the flash image they describe (`catalogue header`).
+// tables (`catalogue table`) and the header that declares them, with what
+// identifies the flash image they describe (`catalogue header`).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <vector>
 
+#include "flash_image.h"
 #include "flash_layout.h"
 
 namespace catalogue {
@@ -14,15 +15,6 @@ namespace catalogue {
 // The name the tables file includes its header by: save the header's text
 // under it.
 constexpr const char* kFirmwareHeaderName = "flash_tables.h";
-
-// What the firmware checks its external flash against.
-struct FlashImageSummary {
-  uint64_t length = 0;  // bytes
-  uint32_t crc32 = 0;   // standard CRC-32 (as zlib's crc32) of those bytes
-};
-
-// The length and CRC-32 of the image made of these pixel arrays, in order.
-FlashImageSummary summarise_flash_image(const std::vector<const sBITMAP*>& bitmaps);
 
 // The tables as a C file: a heading, the header's #include, and each table
 // as print_flash_table_to prints it, in a region where the compiler does not
@@ -32,9 +24,9 @@ void print_tables_file(std::FILE* out, const std::vector<FlashTable>& tables, co
                        const char* version);
 
 // The matching header: the firmware's FLASH_sBITMAP through its own header,
-// the image's length and CRC-32, the number of table entries, and an extern
-// declaration of each table.
-void print_header_file(std::FILE* out, const std::vector<FlashTable>& tables, const FlashImageSummary& image,
+// the image's length, its CRC-32 and its identifying record, the number of
+// table entries, and an extern declaration of each table.
+void print_header_file(std::FILE* out, const std::vector<FlashTable>& tables, const FlashImage& image,
                        const char* version);
 
 }  // namespace catalogue

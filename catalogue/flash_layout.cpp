@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "flash_table.h"
-
 namespace catalogue {
 
 std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count) {
@@ -38,22 +36,11 @@ void for_each_placed(const std::vector<FlashTable>& tables, const sBITMAP* const
 
 }  // namespace
 
-std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
-                                    size_t table_length) {
-  std::vector<uint32_t> offsets(table_length, kNoOffset);
-  uint32_t next = 0;
-  for_each_placed(tables, table, table_length, [&](size_t entry) {
-    offsets[entry] = next;
-    next = flash_offset_after(next, table[entry]);
-  });
-  return offsets;
-}
-
-std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
-                                                size_t table_length) {
-  std::vector<const sBITMAP*> bitmaps;
-  for_each_placed(tables, table, table_length, [&](size_t entry) { bitmaps.push_back(table[entry]); });
-  return bitmaps;
+std::vector<size_t> flash_image_entries(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
+                                        size_t table_length) {
+  std::vector<size_t> entries;
+  for_each_placed(tables, table, table_length, [&](size_t entry) { entries.push_back(entry); });
+  return entries;
 }
 
 }  // namespace catalogue

@@ -25,18 +25,13 @@ constexpr unsigned kMaxTableEntries = 255;
 // Runs outside the table get none.
 std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count);
 
+// "Not in the image": the offset given to entries that no table places.
 constexpr uint32_t kNoOffset = 0xFFFFFFFFu;
 
-// Offset in the flash image of each of the table's table_length entries, in
-// the order the tables print them, from 0, placed by the printer's own rule
-// (flash_offset_after). Entries that no table covers, or that are absent, are
-// given kNoOffset.
-std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
-                                    size_t table_length);
-
-// The bitmaps whose pixel arrays make up the flash image, in the order they
-// lie in it: the tables' entries in the order printed, absent ones left out.
-std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
-                                                size_t table_length);
+// The table entries whose pixel arrays make up the flash image, in the order
+// they lie in it: the tables' entries in the order printed, absent ones left
+// out. FlashImage (flash_image.h) places them.
+std::vector<size_t> flash_image_entries(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
+                                        size_t table_length);
 
 }  // namespace catalogue

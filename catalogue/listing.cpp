@@ -13,22 +13,28 @@ std::string BitmapRow::size_text() const {
   return std::to_string(bitmap->width) + "x" + std::to_string(bitmap->height);
 }
 
-std::string BitmapRow::offset_text() const {
+namespace {
+
+std::string offset_text(uint32_t offset) {
   if (offset == kNoOffset) return "-";
   char text[16];
   std::snprintf(text, sizeof text, "0x%08" PRIx32, offset);
   return text;
 }
 
-std::string BitmapRow::crc32_text() const {
+std::string crc32_text(uint32_t crc32) {
   char text[16];
   std::snprintf(text, sizeof text, "%08" PRIx32, crc32);
   return text;
 }
 
-std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
-                                   size_t table_length) {
-  const std::vector<uint32_t> offsets = flash_offsets(flash_tables(runs, run_count), table, table_length);
+}  // namespace
+
+std::string BitmapRow::offset_text() const { return catalogue::offset_text(offset); }
+
+std::string BitmapRow::crc32_text() const { return catalogue::crc32_text(crc32); }
+
+std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, const FlashImage& image) {
   std::vector<BitmapRow> rows;
   for (size_t r = 0; r < run_count; ++r) {
     const sBITMAP_RUN& run = runs[r];
@@ -36,13 +42,22 @@ std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, co
       BitmapRow row{&run, i, &run.records[i], run.first_entry != BITMAP_NOT_IN_TABLE, 0, 0, kNoOffset, 0};
       if (row.in_table) {
         row.entry = run.first_entry + i;
-        if (row.entry < offsets.size()) row.offset = offsets[row.entry];
+        row.offset = image.offset_of(row.entry);
       }
       row.bytes = bitmap_byte_size(row.bitmap);
       row.crc32 = static_cast<uint32_t>(::crc32(0, row.bitmap->pixels, row.bytes));
       rows.push_back(row);
     }
   }
+  return rows;
+}
+
+std::vector<SegmentRow> other_segment_rows(const FlashImage& image) {
+  std::vector<SegmentRow> rows;
+  for (const ImageSegment& s : image.segments())
+    if (s.kind != ImageSegment::Kind::bitmap)
+      rows.push_back({s.name, s.size, s.offset, offset_text(s.offset),
+                      crc32_text(static_cast<uint32_t>(::crc32(0, s.bytes, s.size)))});
   return rows;
 }
 

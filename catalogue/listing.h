@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bitmap_runs.h"
+#include "flash_image.h"
 #include "flash_layout.h"
 
 namespace catalogue {
@@ -30,8 +31,18 @@ struct BitmapRow {
 };
 
 // Every bitmap of the runs, in their order, with its place in the flash image
-// that the runs' tables describe over the table's table_length entries.
-std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
-                                   size_t table_length);
+// of the runs' tables.
+std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, const FlashImage& image);
+
+// The image's segments that are no bitmap, after the bitmaps: the padding,
+// if any, and the record ("(record)" in `list`, with "-" for entry and size).
+struct SegmentRow {
+  std::string name;  // "record", "padding"
+  uint32_t bytes;
+  uint32_t offset;
+  std::string offset_text;
+  std::string crc32_text;
+};
+std::vector<SegmentRow> other_segment_rows(const FlashImage& image);
 
 }  // namespace catalogue

@@ -20,6 +20,7 @@
 #include "bitmap_runs.h"
 #include "bitmaps.h"
 #include "firmware_files.h"
+#include "flash_image.h"
 #include "flash_layout.h"
 #include "flash_table.h"
 #include "listing.h"
@@ -82,9 +83,13 @@ int report_written(const char* command, const std::string& path, const std::vect
   return finish_stdout();
 }
 
+catalogue::FlashImage flash_image() {
+  return catalogue::FlashImage(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH);
+}
+
 int list_command(char**) {
-  const std::vector<catalogue::BitmapRow> rows = catalogue::bitmap_rows(bitmap_runs, bitmap_run_count, bitmap_table,
-                                                                       BITMAP_TABLE_LENGTH);
+  const catalogue::FlashImage image = flash_image();
+  const std::vector<catalogue::BitmapRow> rows = catalogue::bitmap_rows(bitmap_runs, bitmap_run_count, image);
   int name_width = 3;
   for (size_t r = 0; r < bitmap_run_count; ++r)
     name_width = std::max(name_width, static_cast<int>(std::strlen(bitmap_runs[r].name)));
@@ -92,6 +97,10 @@ int list_command(char**) {
   for (const catalogue::BitmapRow& row : rows)
     std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", row.entry_text().c_str(), name_width, row.run->name,
                 row.size_text().c_str(), row.bytes, row.offset_text().c_str(), row.crc32_text().c_str());
+  // The image's end: the record that identifies it, after any padding.
+  for (const catalogue::SegmentRow& s : catalogue::other_segment_rows(image))
+    std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", "-", name_width, ("(" + s.name + ")").c_str(), "-",
+                s.bytes, s.offset_text.c_str(), s.crc32_text.c_str());
   return finish_stdout();
 }
 
@@ -101,10 +110,7 @@ int table_command(char**) {
 }
 
 int header_command(char**) {
-  const std::vector<catalogue::FlashTable> t = tables();
-  const catalogue::FlashImageSummary image =
-      catalogue::summarise_flash_image(catalogue::flash_image_bitmaps(t, bitmap_table, BITMAP_TABLE_LENGTH));
-  catalogue::print_header_file(stdout, t, image, DEVICE_BITMAPS_VERSION);
+  catalogue::print_header_file(stdout, tables(), flash_image(), DEVICE_BITMAPS_VERSION);
   return finish_stdout();
 }
 
@@ -115,9 +121,9 @@ int empty_name_error(const char* command, const char* what) {
 
 int flash_image_command(char** args) {
   if (!*args[0]) return empty_name_error("flash-image", "FILE");
+  const catalogue::FlashImage image = flash_image();
   std::vector<Piece> pieces;
-  for (const sBITMAP* b : catalogue::flash_image_bitmaps(tables(), bitmap_table, BITMAP_TABLE_LENGTH))
-    pieces.push_back({b->pixels, bitmap_byte_size(b)});
+  for (const catalogue::ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
   return report_written("flash-image", args[0], pieces);
 }
 
@@ -246,7 +252,8 @@ int preview_command(char** args) {
 const Command kCommands[] = {
     {"list", "", 0,
      "One line per bitmap, in catalogue order: table entry ('-' outside the table),\n"
-     "run, size, bytes, offset in the flash image ('-' outside), CRC-32 of its bytes.\n",
+     "run, size, bytes, offset in the flash image ('-' outside), CRC-32 of its bytes;\n"
+     "then the same for the record that ends the flash image, \"(record)\".\n",
      list_command},
     {"table", "", 0,
      "The flash tables as a C file: one FLASH_sBITMAP table per run of bitmap_table,\n"
@@ -255,14 +262,16 @@ const Command kCommands[] = {
      table_command},
     {"header", "", 0,
      "The C header of the tables, to save as flash_tables.h: the image's length\n"
-     "(FLASH_IMAGE_LENGTH) and CRC-32 (FLASH_IMAGE_CRC32), the number of entries\n"
-     "(FLASH_TABLE_ENTRIES) and a declaration of each table. It includes the\n"
-     "firmware's FLASH_sBITMAP from FLASH_SBITMAP_HEADER, \"flash_sbitmap.h\" unless\n"
-     "defined otherwise.\n",
+     "(FLASH_IMAGE_LENGTH), its record (FLASH_IMAGE_RECORD_OFFSET, _LENGTH, and the\n"
+     "bytes, FLASH_IMAGE_RECORD), the CRC-32 of the bytes before the record\n"
+     "(FLASH_IMAGE_CRC32), the number of entries (FLASH_TABLE_ENTRIES) and a\n"
+     "declaration of each table. It includes the firmware's FLASH_sBITMAP from\n"
+     "FLASH_SBITMAP_HEADER, <flash_sbitmap.h> unless defined otherwise.\n",
      header_command},
     {"flash-image", " FILE", 1,
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
-     "bitmap_table in table order from offset 0, with nothing between them.\n"
+     "bitmap_table in table order from offset 0, with nothing between them, then\n"
+     "a 16-byte record that identifies the image (see catalogue header).\n"
      "A device (an SD card, a flash chip) is written in place and synced; FILE\n"
      "'-' is standard output, and the report then goes to standard error.\n",
      flash_image_command},

@@ -60,17 +60,30 @@ void append_number(std::string& out, const char* name, unsigned long long value)
 
 std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
                            size_t table_length) {
-  const std::vector<BitmapRow> rows = bitmap_rows(runs, run_count, table, table_length);
-  unsigned long long image_length = 0, pixel_bytes = 0;
-  for (const BitmapRow& row : rows) {
-    if (row.offset != kNoOffset) image_length += row.bytes;
-    pixel_bytes += row.bytes;
-  }
+  const FlashImage image(runs, run_count, table, table_length);
+  const std::vector<BitmapRow> rows = bitmap_rows(runs, run_count, image);
+  unsigned long long pixel_bytes = 0;
+  for (const BitmapRow& row : rows) pixel_bytes += row.bytes;
   std::string page(kPageHead, kPageHeadSize);
   page.reserve(kPageHeadSize + kPageTailSize + pixel_bytes / 3 * 4 + 100 * rows.size() + 4096);
   page += '{';
-  append_number(page, "imageLength", image_length);
-  page += ",\"runs\":[";
+  append_number(page, "imageLength", image.length());
+  // The segments after the pixel arrays: the padding, if any, and the record.
+  page += ",\"imageEnd\":[";
+  bool first = true;
+  for (const SegmentRow& s : other_segment_rows(image)) {
+    page += first ? "{" : ",{";
+    first = false;
+    append_field(page, "name", s.name);
+    page += ',';
+    append_number(page, "bytes", s.bytes);
+    page += ',';
+    append_number(page, "offset", s.offset);
+    page += ',';
+    append_field(page, "offsetText", s.offset_text);
+    page += '}';
+  }
+  page += "],\"runs\":[";
   size_t next = 0;  // the first row of the run
   for (size_t r = 0; r < run_count; ++r) {
     const sBITMAP_RUN& run = runs[r];

@@ -16,6 +16,7 @@
 #include "apng_reader.h"
 #include "bitmap_runs.h"
 #include "bitmaps.h"
+#include "catalogue_process.h"
 #include "process.h"
 
 namespace {
@@ -88,8 +89,10 @@ TEST(CatalogueCli, EveryTableEntryPointsAtItsBytesInTheFlashImage) {
   // digits of 9 x 12.
   const size_t total = 219 * 25600 + 14 * 20000 + 26 * 70 + 20 * 216;
   EXPECT_EQ(total, 5892540u);
-  EXPECT_EQ(flash.size(), total);
-  EXPECT_EQ(image.out, dir / "flash.bin" + ": " + std::to_string(total) + " bytes written\n");
+  // Then the 16-byte record.
+  ASSERT_EQ(flash.size(), total + 16);
+  EXPECT_EQ(image.out, dir / "flash.bin" + ": 5892556 bytes written\n");
+  EXPECT_TRUE(flash == testing_support::expected_flash_image());
 
   const std::map<unsigned, Printed> printed = parse_tables(table.out);
   ASSERT_EQ(printed.size(), size_t{BITMAP_TABLE_LENGTH});
@@ -138,7 +141,11 @@ TEST(CatalogueCli, ListingAgreesWithTheTablesAndTheBytes) {
         EXPECT_EQ(std::stoul(offset, nullptr, 16), printed.at(run.first_entry + i).offset) << line;
       }
     }
-  EXPECT_FALSE(std::getline(in, line)) << "more lines than bitmaps: " << line;
+  // The image's record, after the last bitmap's bytes, in the same columns.
+  ASSERT_TRUE(std::getline(in, line));
+  EXPECT_EQ(line.size(), width) << line;
+  EXPECT_EQ(line.substr(0, line.size() - 8), "    -  (record)           -            16  0x0059e9bc  ") << line;
+  EXPECT_FALSE(std::getline(in, line)) << "more lines than bitmaps and the record: " << line;
 }
 
 TEST(CatalogueCli, ExportWritesOneBitmapsBytes) {

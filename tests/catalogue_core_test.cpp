@@ -3,12 +3,14 @@
 // content the encoder's filters meet (animations are checked on the real
 // runs by the command's own test).
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
 #include "apng_reader.h"
+#include "flash_image.h"
 #include "flash_layout.h"
 #include "page.h"
 #include "png_encode.h"
@@ -35,14 +37,36 @@ TEST(FlashLayout, LongRunsSplitIntoTablesOf255AndOutsideRunsHaveNone) {
   }
 }
 
-TEST(FlashLayout, OffsetsFollowTheTablesAndSkipAbsentEntries) {
-  const sBITMAP a{9, 12, nullptr}, b{5, 7, nullptr};
+// The image: the pixel arrays in the order the tables print them, absent
+// entries and entries of no table left out, 0xFF up to a multiple of 4, then
+// the record: "BITMAPS", 1, the length before it and its CRC-32, little-endian.
+TEST(FlashImage, PlacesTheTablesEntriesThenPaddingAndTheRecord) {
+  std::vector<uint8_t> nine(216), five(70);
+  for (size_t i = 0; i < nine.size(); ++i) nine[i] = static_cast<uint8_t>(i);
+  for (size_t i = 0; i < five.size(); ++i) five[i] = static_cast<uint8_t>(0xA0 + i);
+  const sBITMAP a{9, 12, nine.data()}, b{5, 7, five.data()};
   const sBITMAP* table[5] = {&a, nullptr, &b, &a, &b};
-  // Printed in the order entry 3-4, then 0-2; entry 2 is not in any table.
-  const std::vector<catalogue::FlashTable> tables = {{"late", 3, 2}, {"early", 0, 2}};
-  const std::vector<uint32_t> offsets = catalogue::flash_offsets(tables, table, 5);
+  // Printed in the order entry 3-4, then 0-1; entry 2 is in no table.
+  const sBITMAP_RUN runs[] = {{"late", 3, 2, nullptr}, {"early", 0, 2, nullptr}};
+  const catalogue::FlashImage image(runs, 2, table, 5);
+
+  std::string before = std::string(nine.begin(), nine.end()) + std::string(five.begin(), five.end()) +
+                       std::string(nine.begin(), nine.end()) + "\xFF\xFF";
+  const uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(before.data()), 504));
+  std::string record = std::string("BITMAPS\x01") + std::string("\xF8\x01\0\0", 4);  // 504
+  for (int i = 0; i < 4; ++i) record += static_cast<char>(crc >> (8 * i));
+  std::string written, names;
+  for (const catalogue::ImageSegment& s : image.segments()) {
+    EXPECT_EQ(s.offset, written.size()) << s.name;
+    written.append(reinterpret_cast<const char*>(s.bytes), s.size);
+    names += s.name + ";";
+  }
+  EXPECT_EQ(written, before + record);
+  EXPECT_EQ(names, "entry 3 (late:0);entry 4 (late:1);entry 0 (early:0);padding;record;");
+  EXPECT_EQ(image.length(), 520u);
+  EXPECT_EQ(image.crc32(), crc);
   const std::vector<uint32_t> expected = {216 + 70, catalogue::kNoOffset, catalogue::kNoOffset, 0, 216};
-  EXPECT_EQ(offsets, expected);
+  for (size_t entry = 0; entry < 5; ++entry) EXPECT_EQ(image.offset_of(entry), expected[entry]) << entry;
 }
 
 // The page's data: every bitmap's bytes in base64 (the padding of each
@@ -55,7 +79,7 @@ TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
   const sBITMAP_RUN runs[] = {{"a</script><b>&", BITMAP_NOT_IN_TABLE, 3, records}, {"t", 0, 1, &records[1]}};
   const std::string page = catalogue::catalogue_page(runs, 2, table, 1);
   for (const char* expected : {"\"pixels\":\"gOw=\"", "\"pixels\":\"AAECAw==\"", "\"pixels\":\"////////\"",
-                               "\"imageLength\":4,", "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"",
+                               "\"imageLength\":20,", "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"",
                                "\"offset\":0,\"offsetText\":\"0x00000000\"", "\"offset\":null,\"offsetText\":\"-\""})
     EXPECT_NE(page.find(expected), std::string::npos) << expected;
   size_t script_ends = 0;

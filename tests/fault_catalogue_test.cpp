@@ -46,11 +46,7 @@ ProcessOptions in_dir(const std::string& cwd) {
 
 std::string pixels(const sBITMAP* b) { return {reinterpret_cast<const char*>(b->pixels), bitmap_byte_size(b)}; }
 
-std::string flash_image() {
-  std::string bytes;
-  for (const sBITMAP* b : bitmap_table) bytes += pixels(b);
-  return bytes;
-}
+std::string flash_image() { return testing_support::expected_flash_image(); }
 
 std::string failure(const std::string& what, int error) {
   return "catalogue: " + what + ": " + std::strerror(error) + "\n";

@@ -1,11 +1,13 @@
 // What a firmware build takes from the catalogue: `catalogue table` and
 // `catalogue header` compiled with gcc and clang, as C and C++, warnings as
 // errors, beside the firmware's own FLASH_sBITMAP; and the README's firmware
-// example run on a stand-in board over the image `catalogue flash-image`
-// writes: its boot-time check and a bitmap drawn from the tables.
+// example run over the image `catalogue flash-image` writes, on a stand-in
+// board on this machine and on an emulated Cortex-M (FirmwareOnTarget): its
+// two checks, and bitmaps drawn from the tables.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <sstream>
@@ -25,7 +27,10 @@ using testing_support::write_file;
 
 const std::string kRecord =
     "#include <stdint.h>\n"
-    "typedef struct { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n";
+    "typedef const struct { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n";
+
+// The image ends in its 16-byte record.
+constexpr size_t kRecordSize = 16;
 
 // The standard CRC-32 (reflected, polynomial 0xEDB88320), bit by bit.
 uint32_t crc32_of(const std::string& bytes) {
@@ -52,11 +57,13 @@ class FirmwareFiles : public testing::Test {
     const ProcessResult image = run_process({CATALOGUE_PATH, "flash-image", *dir_ / "flash.bin"});
     ASSERT_EQ(image.exit_status, 0) << image.err;
     // The firmware's record, under the header's default name, and under a
-    // name of its own for FLASH_SBITMAP_HEADER to pick.
+    // name of its own for FLASH_SBITMAP_HEADER to pick. A stale one beside
+    // flash_tables.h must not be taken before the one on the include path.
     ASSERT_EQ(mkdir((*dir_ / "default").c_str(), 0777), 0);
     ASSERT_EQ(mkdir((*dir_ / "named").c_str(), 0777), 0);
     write_file(*dir_ / "default/flash_sbitmap.h", kRecord);
     write_file(*dir_ / "named/board_record.h", kRecord);
+    write_file(*dir_ / "flash_sbitmap.h", "#error \"the flash_sbitmap.h beside flash_tables.h was taken\"\n");
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -86,12 +93,12 @@ class FirmwareFiles : public testing::Test {
   // errors, links them and runs the result on the image; returns the run.
   static ProcessResult build_and_run(const Mode& mode, const std::string& image, const std::string& digit) {
     const std::string out = *dir_ / ("board-" + std::to_string(++builds_));
-    std::vector<std::string> flags = {"-Wall", "-Wextra", "-Wpedantic", "-Werror", "-I", dir_->path(),
-                                      "-I", FIRMWARE_EXAMPLE_DIR};
+    std::vector<std::string> flags = {"-Wall", "-Wextra", "-Wpedantic", "-Werror"};
     if (mode.named_record)
-      flags.insert(flags.end(), {"-I", *dir_ / "named", "-DFLASH_SBITMAP_HEADER=\"board_record.h\""});
+      flags.insert(flags.end(), {"-I", *dir_ / "named", "-DFLASH_SBITMAP_HEADER=<board_record.h>"});
     else
       flags.insert(flags.end(), {"-I", *dir_ / "default"});
+    flags.insert(flags.end(), {"-I", dir_->path(), "-I", FIRMWARE_EXAMPLE_DIR});
     const struct {
       const Language& language;
       std::string source, object;
@@ -118,8 +125,9 @@ class FirmwareFiles : public testing::Test {
   }
 
   // What the board must print for the image and the digit drawn, worked out
-  // here: the file's own length and CRC-32, the entry lines the tables hold,
-  // and the digit's pixels read high byte first.
+  // here: the file's own length and the CRC-32 of its bytes before the
+  // record, the entry lines the tables hold, both checks passing, and the
+  // digit's pixels read high byte first.
   static std::string expected_run(const std::string& image, unsigned digit) {
     const std::string bytes = read_file(image);
     const std::string tables = read_file(*dir_ / "flash_tables.c");
@@ -132,8 +140,8 @@ class FirmwareFiles : public testing::Test {
     }
     char head[96];
     std::snprintf(head, sizeof head, "length %zu crc32 %08lx entries %u\n", bytes.size(),
-                  static_cast<unsigned long>(crc32_of(bytes)), entries);
-    std::string text = head;
+                  static_cast<unsigned long>(crc32_of(bytes.substr(0, bytes.size() - kRecordSize))), entries);
+    std::string text = std::string(head) + "boot check ok, full check ok\n";
     const sBITMAP& b = *bitmap_table[269 + digit];
     text += "window 10 20 " + std::to_string(b.width) + " " + std::to_string(b.height) + "\n";
     for (uint32_t i = 0; i < bitmap_byte_size(&b); i += 2) {
@@ -175,16 +183,16 @@ TEST_F(FirmwareFiles, CompileWithoutWarningsUnderClangAndTheExampleRuns) {
   check_compilers(FIRMWARE_CLANG, FIRMWARE_CLANGXX);
 }
 
-// The boot-time check refuses an image that is not the one the header
-// describes: one byte changed, one byte short (the board cannot read it).
-TEST_F(FirmwareFiles, TheBootCheckRefusesAnotherImage) {
+// A pixel byte changed passes the boot check, which reads the record alone,
+// and fails the full one; an image one byte short cannot be read whole.
+TEST_F(FirmwareFiles, TheFullCheckRefusesAChangedByte) {
   if (std::string(FIRMWARE_GCC).empty()) GTEST_SKIP() << "gcc was not found when the tests were configured";
   std::string bytes = read_file(*dir_ / "flash.bin");
   bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x01);
   write_file(*dir_ / "changed.bin", bytes);
   const ProcessResult changed = build_and_run(modes(FIRMWARE_GCC, FIRMWARE_GXX)[0], *dir_ / "changed.bin", "0");
   EXPECT_EQ(changed.exit_status, 1) << changed.err;
-  EXPECT_NE(changed.out.find("image does not match\n"), std::string::npos) << changed.out;
+  EXPECT_NE(changed.out.find("\nboot check ok, full check fails\n"), std::string::npos) << changed.out;
   write_file(*dir_ / "short.bin", read_file(*dir_ / "flash.bin").substr(1));
   const ProcessResult shorter = build_and_run(modes(FIRMWARE_GCC, FIRMWARE_GXX)[0], *dir_ / "short.bin", "0");
   EXPECT_EQ(shorter.exit_status, 3) << shorter.err;
@@ -192,7 +200,7 @@ TEST_F(FirmwareFiles, TheBootCheckRefusesAnotherImage) {
 
 TEST_F(FirmwareFiles, TheHeaderSaysWhatTheBytesAreAndDeclaresEveryTable) {
   const std::string header = read_file(*dir_ / "flash_tables.h");
-  for (const char* words : {"RGB565", "high byte first", "row-major", "from the start of the\n * image",
+  for (const char* words : {"RGB565", "high byte first", "row-major", "from the start of the image",
                             "#ifndef FLASH_TABLES_H\n#define FLASH_TABLES_H\n", "#include FLASH_SBITMAP_HEADER\n"})
     EXPECT_NE(header.find(words), std::string::npos) << words;
   // Every table the tables file defines, declared with the same count.
@@ -224,6 +232,103 @@ TEST_F(FirmwareFiles, TheTablesFileHoldsThePrintersLinesUnchanged) {
   }
   EXPECT_NE(tables.find(digits + "};\n"), std::string::npos) << tables.substr(tables.size() - 600);
   EXPECT_NE(tables.find("\n#include \"flash_tables.h\"\n"), std::string::npos);
+}
+
+// The README's example on the device's kind of CPU: the printed files, the
+// example and the board of cortex_m_board.c built by cortex-m.sh for a
+// Cortex-M0+ and a Cortex-M4, as C99, C11 and C++17; the M0+ builds of C11
+// and C++17 run on the emulated mps2-an385 with the image in its PSRAM, the
+// external flash.
+class FirmwareOnTarget : public FirmwareFiles {
+ protected:
+  static ProcessResult script(std::vector<std::string> args) {
+    args.insert(args.begin(), CORTEX_M_SCRIPT);
+    return run_process(args);
+  }
+
+  // The board's run over image, in a folder of its own: its report, and the
+  // bytes it drew ("" when it drew nothing).
+  static std::pair<ProcessResult, std::string> run_board(const std::string& elf, const std::string& image,
+                                                         const std::string& name) {
+    const std::string folder = *dir_ / name;
+    EXPECT_EQ(mkdir(folder.c_str(), 0777), 0) << folder;
+    const ProcessResult run = script({"run", elf, image, folder});
+    struct stat st;
+    return {run, stat((folder + "/drawn.bin").c_str(), &st) == 0 ? read_file(folder + "/drawn.bin") : ""};
+  }
+};
+
+TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
+  const ProcessResult tools = script({"tools"});
+  if (tools.exit_status == 77) GTEST_SKIP() << tools.err;
+  ASSERT_EQ(tools.exit_status, 0) << tools.err;
+  for (const char* language : {"c99", "c11", "c++17"})
+    for (const char* cpu : {"cortex-m0plus", "cortex-m4"}) {
+      SCOPED_TRACE(std::string(language) + ", " + cpu);
+      const std::string out = *dir_ / (std::string("target-") + language + "-" + cpu);
+      const ProcessResult built = script({"build", out, dir_->path(), language, cpu});
+      ASSERT_EQ(built.exit_status, 0) << built.err;
+      EXPECT_EQ(built.err, "");
+      // What arm-none-eabi-size says of the tables' object: read-only
+      // memory alone, 279 entries of 8 bytes (two sizes, two bytes of
+      // padding, a 32-bit offset), no data, no bss.
+      unsigned text = 0, data = 1, bss = 1;
+      EXPECT_EQ(std::sscanf(built.out.c_str(), "%*[^\n]\n %u %u %u", &text, &data, &bss), 3) << built.out;
+      EXPECT_EQ(text, 2232u) << built.out;
+      EXPECT_EQ(data + bss, 0u) << built.out;
+    }
+
+  // Every bitmap of the tables, drawn in their order, against `export`.
+  std::string exported;
+  for (unsigned entry = 0; entry < BITMAP_TABLE_LENGTH; ++entry) {
+    const ProcessResult e = run_process({CATALOGUE_PATH, "export", std::to_string(entry), "-"});
+    ASSERT_EQ(e.exit_status, 0) << e.err;
+    exported += e.out;
+  }
+  const std::string image = *dir_ / "flash.bin";
+  for (const char* language : {"c11", "c++17"}) {
+    const auto [run, drawn] = run_board(*dir_ / (std::string("target-") + language + "-cortex-m0plus/board.elf"),
+                                        image, std::string("run-") + language);
+    EXPECT_EQ(run.exit_status, 0) << language << ": " << run.out << run.err;
+    for (const char* line : {"boot check: ok, ", "full check: ok, ", "drawn: 279 bitmaps\n"})
+      EXPECT_NE(run.out.find(line), std::string::npos) << language << ": " << line << "\n" << run.out;
+    const auto at = std::mismatch(drawn.begin(), drawn.end(), exported.begin(), exported.end()).first - drawn.begin();
+    EXPECT_TRUE(drawn == exported) << language << ": drawn " << drawn.size() << " bytes, exported "
+                                   << exported.size() << ", first difference at byte " << at;
+  }
+
+  // Images that are not this one. Another build's, with a bitmap changed and
+  // its own record: "BITMAPS", 1, then the length before the record and
+  // their CRC-32, little-endian. And this one with a byte changed.
+  const std::string bytes = read_file(image);
+  const size_t record = bytes.size() - kRecordSize;
+  std::string other = bytes;
+  other[record / 3] = static_cast<char>(other[record / 3] ^ 0x40);
+  const uint32_t other_crc = crc32_of(other.substr(0, record));
+  for (unsigned i = 0; i < 4; ++i) other[record + 12 + i] = static_cast<char>(other_crc >> (8 * i));
+  const struct {
+    const char* what;
+    size_t changed;  // the byte flipped in this image, or npos for the other build's
+    bool boot_ok;
+  } cases[] = {{"another build's image", std::string::npos, false},
+               {"the first byte changed", 0, true},
+               {"a middle byte changed", bytes.size() / 2, true},
+               {"the last pixel byte changed", record - 1, true},
+               {"the last byte changed", bytes.size() - 1, false}};
+  const std::string elf = *dir_ / "target-c11-cortex-m0plus/board.elf";
+  int n = 0;
+  for (const auto& c : cases) {
+    std::string changed = c.changed == std::string::npos ? other : bytes;
+    if (c.changed != std::string::npos) changed[c.changed] = static_cast<char>(changed[c.changed] ^ 0x01);
+    const std::string path = *dir_ / ("changed-" + std::to_string(++n) + ".bin");
+    write_file(path, changed);
+    const auto [run, drawn] = run_board(elf, path, "changed-run-" + std::to_string(n));
+    EXPECT_EQ(run.exit_status, 1) << c.what << ": " << run.out << run.err;
+    EXPECT_NE(run.out.find(c.boot_ok ? "boot check: ok, " : "boot check: fails, "), std::string::npos)
+        << c.what << ":\n" << run.out;
+    EXPECT_NE(run.out.find("full check: fails, "), std::string::npos) << c.what << ":\n" << run.out;
+    EXPECT_EQ(drawn, "") << c.what;
+  }
 }
 
 // The README shows the firmware side as the board runs it.

@@ -203,6 +203,16 @@ function flashMap() {
       [element('span', { textContent: '\u25a0 ', style: `color: ${colour}` }),
         `${s.run.name} ${(100 * s.bytes / catalogue.imageLength).toFixed(2)} %`]));
   });
+  // After the pixel arrays, the record that identifies the image (and any
+  // padding before it): a few bytes, in the bar for the sum, in the legend.
+  catalogue.imageEnd.forEach((s) => {
+    const title = `${s.name}: ${grouped(s.bytes)} bytes from ${s.offsetText}` +
+      (s.name === 'record' ? ', which identifies the image' : '');
+    bar.append(element('a', { href: '#flash-map', textContent: s.name, title }));
+    Object.assign(bar.lastChild.style, { flexGrow: s.bytes, background: '#fff' });
+    bar.lastChild.dataset.bytes = s.bytes;
+    legend.append(element('span', { textContent: `${s.name} ${grouped(s.bytes)} bytes at ${s.offsetText}`, title }));
+  });
   const outside = catalogue.runs.filter((run) => run.bitmaps.every((b) => b.offset === null));
   if (outside.length)
     legend.append(element('span', { textContent: 'not in the image:' }), ...outside.map((run) =>

@@ -35,8 +35,11 @@ try {
   execFileSync(catalogue, ['preview', scratch], { stdio: 'ignore' });
   execFileSync(catalogue, ['flash-image', join(scratch, 'flash.bin')], { stdio: 'ignore' });
   const flash = readFileSync(join(scratch, 'flash.bin'));
-  const listing = execFileSync(catalogue, ['list'], { encoding: 'utf8' }).trim().split('\n').slice(1)
+  const listed = execFileSync(catalogue, ['list'], { encoding: 'utf8' }).trim().split('\n').slice(1)
     .map((line) => line.trim().split(/\s+/));
+  // The bitmaps' lines; then the image's record, "(record)", which the flash map shows.
+  const listing = listed.filter((fields) => !fields[1].startsWith('('));
+  const recordLine = listed.filter((fields) => fields[1] === '(record)');
 
   // The bitmaps as carried: run, entry, size, bytes.
   const bitmaps = execFileSync(bitmapDump, { encoding: 'latin1', maxBuffer: 64 << 20 }).trim().split('\n')
@@ -167,17 +170,21 @@ try {
     farewell.bytes.subarray(2 * (5 * 80 + 40), 2 * (5 * 80 + 40) + 2).toString('hex').toUpperCase().replace(/(..)(..)/, '$1 $2'), '-']);
   check(JSON.stringify(await reading()) === farewellExpected, `the inspector on farewell (40, 5): ${await reading()}`);
 
-  // The flash map: one segment per run of the image, in its order, sized to
-  // scale, adding up to the image, each leading to its run.
+  // The flash map: one segment per run of the image, in its order, then the
+  // record, sized to scale, adding up to the image, each leading to its run.
   const bar = await page.$eval('#flash-bar', (e) => e.clientWidth);
   const segments = await page.$$eval('#flash-bar a', (all) => all.map((a) => ({
-    href: a.getAttribute('href'), bytes: Number(a.dataset.bytes), width: a.getBoundingClientRect().width })));
+    href: a.getAttribute('href'), bytes: Number(a.dataset.bytes), width: a.getBoundingClientRect().width,
+    title: a.title })));
+  check(recordLine.length === 1 && segments.at(-1).title.startsWith(`record: 16 bytes from ${recordLine[0][4]}`),
+    `the record's segment where catalogue list puts it: ${segments.at(-1).title}`);
   const inImage = runs.filter((r) => r.bitmaps[0].entry !== '-')
-    .map((r) => ({ href: '#run-' + r.name, bytes: r.bitmaps.reduce((s, b) => s + b.bytes.length, 0) }));
+    .map((r) => ({ href: '#run-' + r.name, bytes: r.bitmaps.reduce((s, b) => s + b.bytes.length, 0) }))
+    .concat({ href: '#flash-map', bytes: 16 });  // the record that identifies the image
   check(JSON.stringify(segments.map((s) => [s.href, s.bytes])) === JSON.stringify(inImage.map((s) => [s.href, s.bytes])),
     `a segment per run of the image, in its order, with its byte count: ${JSON.stringify(segments)}`);
   const total = segments.reduce((sum, s) => sum + s.bytes, 0);
-  check(total === flash.length && total === 5892540, `the segments add up to the image: ${total}`);
+  check(total === flash.length && total === 5892540 + 16, `the segments add up to the image: ${total}`);
   check(Math.abs(segments.reduce((sum, s) => sum + s.width, 0) - bar) < 1, 'the segments fill the bar');
   check(segments.every((s) => Math.abs(s.width - (bar * s.bytes) / flash.length) < 1), 'each segment is drawn to scale');
   await page.click('#flash-bar a[href="#run-smoke"]');

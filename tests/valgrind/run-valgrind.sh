@@ -119,7 +119,7 @@ run catalogue_header 0 "$scratch/cat" "$catalogue" header
 finish catalogue_header has_line "$scratch/catalogue_header.out" "extern FLASH_sBITMAP flash_bolt[30];"
 
 run catalogue_flash_image 0 "$scratch/cat" "$catalogue" flash-image flash.bin
-finish catalogue_flash_image size_is "$scratch/cat/flash.bin" 5892540
+finish catalogue_flash_image size_is "$scratch/cat/flash.bin" 5892556
 
 run catalogue_export 0 "$scratch/cat" "$catalogue" export 269 zero.bin
 finish catalogue_export size_is "$scratch/cat/zero.bin" 216

@@ -1,0 +1,60 @@
+#include "flash_image.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+#include "flash_layout.h"
+#include "flash_table.h"
+
+namespace catalogue {
+
+namespace {
+
+const uint8_t kPadding[kRecordAlignment] = {kPadByte, kPadByte, kPadByte, kPadByte};
+
+void put_le32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// "entry 195 (smoke:10)": the names `export` takes for the bitmap.
+std::string entry_name(const sBITMAP_RUN* runs, size_t run_count, size_t entry) {
+  std::string name = "entry " + std::to_string(entry);
+  for (size_t r = 0; r < run_count; ++r)
+    if (runs[r].first_entry != BITMAP_NOT_IN_TABLE && entry >= runs[r].first_entry &&
+        entry < size_t{runs[r].first_entry} + runs[r].count)
+      name += " (" + std::string(runs[r].name) + ":" + std::to_string(entry - runs[r].first_entry) + ")";
+  return name;
+}
+
+}  // namespace
+
+FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table, size_t table_length)
+    : record_(kRecordSize), offsets_(table_length, kNoOffset) {
+  uint32_t next = 0;
+  uLong crc = ::crc32(0, nullptr, 0);
+  for (size_t entry : flash_image_entries(flash_tables(runs, run_count), table, table_length)) {
+    const sBITMAP* b = table[entry];
+    segments_.push_back({ImageSegment::Kind::bitmap, entry_name(runs, run_count, entry), entry, b, next, b->pixels,
+                         bitmap_byte_size(b)});
+    crc = ::crc32(crc, b->pixels, bitmap_byte_size(b));  // a bitmap is at most 130,050 bytes, well within uInt
+    offsets_[entry] = next;
+    next = flash_offset_after(next, b);
+  }
+  if (const uint32_t pad = (kRecordAlignment - next % kRecordAlignment) % kRecordAlignment) {
+    segments_.push_back({ImageSegment::Kind::padding, "padding", 0, nullptr, next, kPadding, pad});
+    crc = ::crc32(crc, kPadding, pad);
+    next += pad;
+  }
+  crc32_ = static_cast<uint32_t>(crc);
+  std::copy(kRecordMagic, kRecordMagic + sizeof kRecordMagic, record_.begin());
+  put_le32(&record_[8], next);
+  put_le32(&record_[12], crc32_);
+  segments_.push_back({ImageSegment::Kind::record, "record", 0, nullptr, next, record_.data(), kRecordSize});
+}
+
+uint64_t FlashImage::length() const { return uint64_t{record_offset()} + kRecordSize; }
+
+uint32_t FlashImage::offset_of(size_t entry) const { return entry < offsets_.size() ? offsets_[entry] : kNoOffset; }
+
+}  // namespace catalogue
