@@ -56,4 +56,22 @@ std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& t
   return bitmaps;
 }
 
+std::vector<FlashSegment> flash_image_segments(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
+                                               size_t table_length) {
+  std::vector<std::string> names(table_length);
+  for (size_t r = 0; r < run_count; ++r) {
+    const sBITMAP_RUN& run = runs[r];
+    if (run.first_entry == BITMAP_NOT_IN_TABLE) continue;
+    for (unsigned frame = 0; frame < run.count && run.first_entry + frame < table_length; ++frame)
+      names[run.first_entry + frame] =
+          std::to_string(run.first_entry + frame) + " " + run.name + ":" + std::to_string(frame);
+  }
+  std::vector<FlashSegment> segments;
+  for_each_placed(flash_tables(runs, run_count), table, table_length, [&](size_t entry) {
+    const sBITMAP* b = table[entry];
+    segments.push_back({names[entry], b->pixels, bitmap_byte_size(b), b});
+  });
+  return segments;
+}
+
 }  // namespace catalogue

@@ -39,4 +39,18 @@ std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const
 std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
                                                 size_t table_length);
 
+// One part of the flash image, with what names it to a developer.
+struct FlashSegment {
+  std::string name;  // a bitmap as `catalogue list` shows it, entry and run:frame: "269 digits_cool:0"
+  const uint8_t* bytes;
+  uint32_t size;
+  const sBITMAP* bitmap;  // the bitmap whose pixels these are; null for a part that is no bitmap
+};
+
+// The flash image that the runs' tables describe, part by part in the order
+// the parts lie in it from offset 0, with nothing between them. Everything
+// that writes or reads the image takes it from here.
+std::vector<FlashSegment> flash_image_segments(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
+                                               size_t table_length);
+
 }  // namespace catalogue
