@@ -28,7 +28,8 @@ constexpr int kReadFlags = O_RDONLY;
 constexpr size_t kBlockSize = 64 * 1024;
 
 uint16_t unit_value(const uint8_t* bytes, size_t unit) {
-  return unit == 2 ? static_cast<uint16_t>(bytes[0] << 8 | bytes[1]) : bytes[0];
+  if (unit == 1) return bytes[0];
+  return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
 
 const char* plural(uint64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
