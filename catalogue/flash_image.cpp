@@ -17,13 +17,14 @@ void put_le32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// "entry 195 (smoke:10)": the names `export` takes for the bitmap.
+// "195 smoke:10": the table entry and the run with its frame, the two names
+// `list` shows and `export` takes for the bitmap.
 std::string entry_name(const sBITMAP_RUN* runs, size_t run_count, size_t entry) {
-  std::string name = "entry " + std::to_string(entry);
+  std::string name = std::to_string(entry);
   for (size_t r = 0; r < run_count; ++r)
     if (runs[r].first_entry != BITMAP_NOT_IN_TABLE && entry >= runs[r].first_entry &&
         entry < size_t{runs[r].first_entry} + runs[r].count)
-      name += " (" + std::string(runs[r].name) + ":" + std::to_string(entry - runs[r].first_entry) + ")";
+      name += " " + std::string(runs[r].name) + ":" + std::to_string(entry - runs[r].first_entry);
   return name;
 }
 

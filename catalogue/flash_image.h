@@ -31,7 +31,7 @@ constexpr uint8_t kPadByte = 0xFF;
 struct ImageSegment {
   enum class Kind { bitmap, padding, record };
   Kind kind;
-  std::string name;       // "entry 195 (smoke:10)", "padding", "record"
+  std::string name;       // "195 smoke:10", "padding", "record"
   size_t entry;           // the bitmap_table index of a bitmap, else 0
   const sBITMAP* bitmap;  // a bitmap's record, else null
   uint32_t offset;

@@ -28,6 +28,7 @@
 #include "png_encode.h"
 #include "preview.h"
 #include "output_file.h"
+#include "verify.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ struct Command {
   int argument_count;
   const char* help;
   int (*run)(char** args);
+  const char* option = nullptr;  // one it may take, with a value, before its arguments: args then start with both
 };
 
 int fail(const std::string& what, const std::string& reason) {
@@ -119,12 +121,53 @@ int empty_name_error(const char* command, const char* what) {
   return usage_error(command, std::string(what) + " must not be empty");
 }
 
+// A chip size: bytes, or KiB or MiB with the suffix K or M, from 1 byte to
+// 4 GiB, the most the tables' 32-bit offsets reach.
+bool parse_chip_size(const char* text, unsigned long long& size) {
+  constexpr unsigned long long kMost = 1ull << 32;
+  unsigned long long value = 0, unit = 1;
+  const char* p = text;
+  for (; *p >= '0' && *p <= '9'; ++p)
+    if ((value = value * 10 + static_cast<unsigned>(*p - '0')) > kMost) return false;
+  if (*p == 'K' || *p == 'M') unit = *p++ == 'K' ? 1024 : 1024 * 1024;
+  if (p == text || *p || value == 0 || value > kMost / unit) return false;
+  size = value * unit;
+  return true;
+}
+
 int flash_image_command(char** args) {
-  if (!*args[0]) return empty_name_error("flash-image", "FILE");
+  unsigned long long size = 0;
+  const bool padded = std::strcmp(args[0], "--size") == 0;
+  if (padded && !parse_chip_size(args[1], size))
+    return usage_error(std::string("flash-image: --size '") + args[1] + "'",
+                       "give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M");
+  const char* path = padded ? args[2] : args[0];
+  if (!*path) return empty_name_error("flash-image", "FILE");
   const catalogue::FlashImage image = flash_image();
   std::vector<Piece> pieces;
   for (const catalogue::ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
-  return report_written("flash-image", args[0], pieces);
+  const unsigned long long length = image.length();
+  if (padded && length > size)
+    return usage_error("flash-image", "the image is " + std::to_string(length) + " bytes, more than --size " +
+                                          args[1] + " (" + std::to_string(size) + " bytes)");
+  // The rest of the chip as erased NOR flash reads: every bit set.
+  static const std::vector<uint8_t> erased(64 * 1024, 0xFF);
+  for (unsigned long long rest = padded ? size - length : 0; rest > 0; rest -= pieces.back().size)
+    pieces.push_back({erased.data(), static_cast<size_t>(std::min<unsigned long long>(rest, erased.size()))});
+  return report_written("flash-image", path, pieces);
+}
+
+int verify_command(char** args) {
+  if (!*args[0]) return empty_name_error("verify", "FILE");
+  std::string error;
+  const catalogue::FlashImage image = flash_image();
+  const int outcome = catalogue::verify_dump(args[0], image.segments(), stdout, error);
+  if (outcome < 0) {
+    std::fprintf(stderr, "catalogue: %s\n", error.c_str());
+    return kFailed;
+  }
+  const int written = finish_stdout();
+  return written != kOk ? written : outcome;
 }
 
 // A count from 0: decimal digits only, below limit.
@@ -268,13 +311,20 @@ const Command kCommands[] = {
      "declaration of each table. It includes the firmware's FLASH_sBITMAP from\n"
      "FLASH_SBITMAP_HEADER, <flash_sbitmap.h> unless defined otherwise.\n",
      header_command},
-    {"flash-image", " FILE", 1,
+    {"flash-image", " [--size SIZE] FILE", 1,
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
      "bitmap_table in table order from offset 0, with nothing between them, then\n"
      "a 16-byte record that identifies the image (see catalogue header).\n"
      "A device (an SD card, a flash chip) is written in place and synced; FILE\n"
-     "'-' is standard output, and the report then goes to standard error.\n",
-     flash_image_command},
+     "'-' is standard output, and the report then goes to standard error.\n"
+     "\n"
+     "--size SIZE pads the image to SIZE bytes with 0xFF, as erased NOR flash\n"
+     "reads, for a programmer that writes whole chips. SIZE is in bytes, or in\n"
+     "KiB or MiB with K or M: 8M is 8388608. An image larger than SIZE is\n"
+     "refused and nothing is written. For an 8 MiB chip, with flashrom:\n"
+     "  catalogue flash-image --size 8M flash.bin\n"
+     "  flashrom -p <programmer> -c <chip> -w flash.bin\n",
+     flash_image_command, "--size"},
     {"export", " BITMAP FILE", 2,
      "Writes the pixel bytes of one bitmap to FILE, as the device holds them:\n"
      "RGB565, high byte first, row-major. BITMAP is a name 'catalogue list' shows:\n"
@@ -290,6 +340,21 @@ const Command kCommands[] = {
      "one page of every run playing, with each bitmap's listing, a pixel inspector\n"
      "and a map of the flash image.\n",
      preview_command},
+    {"verify", " FILE", 1,
+     "Compares a dump of the flash chip (a file, a device, or '-' for standard\n"
+     "input) with the flash image from offset 0; what follows the image in the\n"
+     "dump is not compared. Status 0 when the dump holds the image:\n"
+     "  FILE: holds the flash image (LENGTH bytes from offset 0)\n"
+     "otherwise status 1, with a line for each part of the image that differs,\n"
+     "a bitmap named as 'catalogue list' shows it, with its first differing\n"
+     "pixel (x, y) and the RGB565 values there, the dump's first:\n"
+     "  269 digits_cool:0: 1 of 108 pixels differs, first at (1, 0): 81EC where the image has 80EC\n"
+     "a line when the dump ends early, naming the parts it cuts:\n"
+     "  FILE: 16 bytes short of the flash image's LENGTH: record is cut\n"
+     "  FILE: 500 bytes short of the flash image's LENGTH: 277 digits_cool:8 to record (3 parts) are cut\n"
+     "and a total:\n"
+     "  FILE: not the flash image: 1 of its PARTS parts differs, 1 is cut\n",
+     verify_command},
 };
 
 void print_command_help(const Command& c) {
@@ -339,7 +404,8 @@ int main(int argc, char** argv) {
         print_command_help(c);
         return finish_stdout();
       }
-    if (argc - 2 != c.argument_count)
+    const bool option = c.option && argc > 2 && std::strcmp(argv[2], c.option) == 0;
+    if (argc - 2 - (option ? 2 : 0) != c.argument_count)
       return usage_error(c.name, std::string("expects") + (c.argument_count ? c.arguments : " no arguments") +
                                      " (see catalogue " + c.name + " --help)");
     return c.run(argv + 2);

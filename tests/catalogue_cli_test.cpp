@@ -35,6 +35,12 @@ ProcessResult catalogue(std::vector<std::string> args, const std::string& cwd = 
 // Two bytes a pixel, worked out here rather than by the rule under test.
 size_t byte_size(const sBITMAP& b) { return size_t{b.width} * b.height * 2; }
 std::string pixels(const sBITMAP& b) { return {reinterpret_cast<const char*>(b.pixels), byte_size(b)}; }
+// Pixel i as RGB565 in hexadecimal, from the bytes the program carries.
+std::string hex_pixel(const sBITMAP& b, size_t i) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X%02X", b.pixels[2 * i], b.pixels[2 * i + 1]);
+  return text;
+}
 
 struct Printed {
   unsigned width, height, offset;
@@ -105,6 +111,106 @@ TEST(CatalogueCli, EveryTableEntryPointsAtItsBytesInTheFlashImage) {
     ASSERT_LE(p.offset + byte_size(b), flash.size()) << "entry " << entry;
     EXPECT_TRUE(flash.compare(p.offset, byte_size(b), pixels(b)) == 0) << "entry " << entry;
     next = p.offset + byte_size(b);
+  }
+}
+
+// A programmer writes whole chips: the image, then 0xFF, as erased NOR
+// flash reads, up to the chip's size.
+TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
+  TempDir dir;
+  ASSERT_EQ(catalogue({"flash-image", "image.bin"}, dir.path()).exit_status, 0);
+  const std::string image = read_file(dir / "image.bin");
+  ASSERT_EQ(image.size(), 5892556u);
+  struct Case {
+    std::string size;
+    size_t bytes;     // written, or 0 for a refusal
+    std::string err;  // the refusal
+  };
+  std::vector<Case> cases = {
+      {"8M", 8388608, ""},
+      {"5760K", 5898240, ""},
+      {"5892556", 5892556, ""},
+      {"5892555", 0, "catalogue: flash-image: the image is 5892556 bytes, more than --size 5892555 (5892555 bytes)\n"},
+      {"4M", 0, "catalogue: flash-image: the image is 5892556 bytes, more than --size 4M (4194304 bytes)\n"},
+  };
+  for (const char* size : {"0", "0M", "4097M", "4194305K", "4294967297", "18446744073709551617", "8m", "8MB", "M",
+                           "-8M", "0x800000", ""})
+    cases.push_back({size, 0,
+                     "catalogue: flash-image: --size '" + std::string(size) +
+                         "': give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M\n"});
+  for (const auto& c : cases) {
+    const ProcessResult r = catalogue({"flash-image", "--size", c.size, "chip.bin"}, dir.path());
+    if (!c.bytes) {
+      EXPECT_EQ(r.exit_status, 2) << c.size;
+      EXPECT_EQ(r.err, c.err);
+      EXPECT_FALSE(file_exists(dir / "chip.bin")) << c.size;
+      continue;
+    }
+    EXPECT_EQ(r.exit_status, 0) << c.size << ": " << r.err;
+    EXPECT_EQ(r.out, "chip.bin: " + std::to_string(c.bytes) + " bytes written\n");
+    const std::string chip = read_file(dir / "chip.bin");
+    EXPECT_TRUE(chip == image + std::string(c.bytes - image.size(), '\xFF')) << c.size;
+    ASSERT_EQ(std::remove((dir / "chip.bin").c_str()), 0);
+  }
+}
+
+// What a read-back of the chip holds, as the command says it: the bitmaps
+// that differ named as `list` names them, with the first differing pixel,
+// and what a dump that ends early cuts. Entry 269, the second-style 0 (9 x 12),
+// starts at 0x59e14c, right after entry 268, timeout:29 (80 x 160); its
+// pixel (1, 0) is 80EC and (8, 11) is 0000.
+TEST(CatalogueCli, VerifyNamesWhatADumpHoldsOtherwise) {
+  TempDir dir;
+  ASSERT_EQ(catalogue({"flash-image", "--size", "8M", "chip.bin"}, dir.path()).exit_status, 0);
+  const std::string chip = read_file(dir / "chip.bin");
+  const size_t zero = 0x59e14c, image = 5892556;
+  const auto changed = [&](std::vector<std::pair<size_t, char>> bytes, size_t length) {
+    std::string dump = chip.substr(0, length);
+    for (const auto& [at, value] : bytes) dump[at] = value;
+    return dump;
+  };
+  const struct {
+    const char* what;
+    std::string dump;
+    bool from_stdin;
+    int status;
+    std::string out;  // with D for the dump's name
+  } cases[] = {
+      {"an 8 MiB read-back", chip, false, 0, "D: holds the flash image (5892556 bytes from offset 0)\n"},
+      {"the image alone, through a pipe", chip.substr(0, image), true, 0,
+       "D: holds the flash image (5892556 bytes from offset 0)\n"},
+      {"three pixels in two bitmaps",
+       changed({{zero - 2, '\x12'}, {zero - 1, '\x13'}, {zero + 2, '\x81'}, {zero + 215, '\x01'}}, chip.size()),
+       false, 1,
+       "268 timeout:29: 1 of 12800 pixels differs, first at (79, 159): 1213 where the image has " +
+           hex_pixel(*bitmap_table[268], 12799) +
+           "\n"
+           "269 digits_cool:0: 2 of 108 pixels differ, first at (1, 0): 81EC where the image has 80EC\n"
+           "D: not the flash image: 2 of its 280 parts differ\n"},
+      {"the record missing", chip.substr(0, image - 16), false, 1,
+       "D: 16 bytes short of the flash image's 5892556: record is cut\n"
+       "D: not the flash image: 0 of its 280 parts differ, 1 is cut\n"},
+      {"a pixel changed and the dump ending inside the next, through a pipe", changed({{zero + 1, '\x01'}}, zero + 3),
+       true, 1,
+       "269 digits_cool:0: 1 of 108 pixels differs, first at (0, 0): 0001 where the image has 0000\n"
+       "D: 2173 bytes short of the flash image's 5892556: 269 digits_cool:0 to record (11 parts) are cut\n"
+       "D: not the flash image: 1 of its 280 parts differs, 11 are cut\n"},
+      {"nothing", "", true, 1,
+       "D: 5892556 bytes short of the flash image's 5892556: 0 bolt:0 to record (280 parts) are cut\n"
+       "D: not the flash image: 0 of its 280 parts differ, 280 are cut\n"},
+  };
+  for (const auto& c : cases) {
+    testing_support::write_file(dir / "dump.bin", c.dump);
+    const ProcessResult r =
+        c.from_stdin ? testing_support::run_process({"/bin/sh", "-c", "cat dump.bin | exec \"$0\" verify -", CATALOGUE_PATH},
+                                                    dir.path())
+                     : catalogue({"verify", "dump.bin"}, dir.path());
+    std::string out = c.out;
+    for (size_t at = 0; (at = out.find("D:", at)) != std::string::npos; at += 2)
+      out.replace(at, 1, c.from_stdin ? "standard input" : "dump.bin");
+    EXPECT_EQ(r.exit_status, c.status) << c.what;
+    EXPECT_EQ(r.out, out) << c.what;
+    EXPECT_EQ(r.err, "") << c.what;
   }
 }
 
@@ -240,7 +346,7 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
   } cases[] = {{dir / "missing/flash.bin", ENOENT}, {dir / "taken", EISDIR}};
   for (const auto& c : cases) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"flash-image", c.target}, {"export", "3", c.target}}) {
+         {std::vector<std::string>{"flash-image", c.target}, {"export", "3", c.target}, {"verify", c.target}}) {
       const ProcessResult r = catalogue(args);
       EXPECT_EQ(r.exit_status, 1);
       EXPECT_EQ(r.out, "");
@@ -253,7 +359,7 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
 
 // A listing cut short by a full disk must not report success.
 TEST(CatalogueCli, OutputThatCannotBeWrittenIsAFailure) {
-  for (const char* command : {"list", "table", "header", "--version", "help"}) {
+  for (const char* command : {"list", "table", "header", "--version", "help", "verify -"}) {
     const ProcessResult r =
         testing_support::run_process({"/bin/sh", "-c", std::string("exec \"$0\" ") + command + " >/dev/full", CATALOGUE_PATH});
     EXPECT_EQ(r.exit_status, 1) << command;
@@ -264,7 +370,7 @@ TEST(CatalogueCli, OutputThatCannotBeWrittenIsAFailure) {
 TEST(CatalogueCli, HelpForEveryCommand) {
   const ProcessResult top = catalogue({"--help"});
   EXPECT_EQ(top.exit_status, 0);
-  for (const char* command : {"list", "table", "header", "flash-image", "export", "preview"}) {
+  for (const char* command : {"list", "table", "header", "flash-image", "export", "preview", "verify"}) {
     EXPECT_NE(top.out.find(std::string("  ") + command), std::string::npos) << command;
     const ProcessResult r = catalogue({command, "--help"});
     EXPECT_EQ(r.exit_status, 0) << command;
@@ -290,7 +396,9 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {}, {"frobnicate"}, {"LIST"}, {"list", "extra"}, {"table", "x"}, {"flash-image"}, {"export", "5"},
            {"export", "5", "a", "b"}, {"preview"}, {"preview", "a", "b"}, {"header", "x"},
-           {"help", "frobnicate"}, {"help", "list", "table"}}) {
+           {"help", "frobnicate"}, {"help", "list", "table"}, {"flash-image", "--size", "8M"},
+           {"flash-image", "x.bin", "--size", "8M"}, {"flash-image", "--size", "x.bin"}, {"verify"},
+           {"verify", "a", "b"}, {"verify", ""}}) {
     TempDir dir;
     const ProcessResult r = catalogue(args, dir.path());
     std::string shown;

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,6 +16,8 @@
 #include "flash_layout.h"
 #include "page.h"
 #include "png_encode.h"
+#include "process.h"
+#include "verify.h"
 
 namespace {
 
@@ -62,11 +66,63 @@ TEST(FlashImage, PlacesTheTablesEntriesThenPaddingAndTheRecord) {
     names += s.name + ";";
   }
   EXPECT_EQ(written, before + record);
-  EXPECT_EQ(names, "entry 3 (late:0);entry 4 (late:1);entry 0 (early:0);padding;record;");
+  EXPECT_EQ(names, "3 late:0;4 late:1;0 early:0;padding;record;");
   EXPECT_EQ(image.length(), 520u);
   EXPECT_EQ(image.crc32(), crc);
   const std::vector<uint32_t> expected = {216 + 70, catalogue::kNoOffset, catalogue::kNoOffset, 0, 216};
   for (size_t entry = 0; entry < 5; ++entry) EXPECT_EQ(image.offset_of(entry), expected[entry]) << entry;
+}
+
+// A dump compared in pieces of any size, as reads from a pipe or a device
+// return them, across parts that are no bitmap and odd in length, so that
+// a pixel can lie across two pieces.
+TEST(Verify, NamesEachPartThatDiffersWhateverPiecesTheDumpComesIn) {
+  const uint8_t pixels[] = {0x80, 0xEC, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x01};  // 2 x 2
+  const uint8_t record[] = {'I', 'D', 3};
+  const sBITMAP b{2, 2, pixels};
+  using Kind = catalogue::ImageSegment::Kind;
+  const std::vector<catalogue::ImageSegment> parts = {{Kind::bitmap, "7 run:3", 7, &b, 0, pixels, 8},
+                                                      {Kind::record, "record", 0, nullptr, 8, record, 3},
+                                                      {Kind::bitmap, "8 run:4", 8, &b, 11, pixels, 8}};
+  std::string dump = std::string(reinterpret_cast<const char*>(pixels), 8) + "ID\x03" +
+                     std::string(reinterpret_cast<const char*>(pixels), 8);
+  dump[7] = 0x02;    // 7 run:3, (1, 1)
+  dump[10] = 0x04;   // the record's last byte
+  dump[14] = 0x35;   // 8 run:4, (1, 0), its second byte
+  dump[15] = 0x00;   // and (0, 1)
+  for (size_t piece : {size_t{1}, size_t{2}, size_t{5}, size_t{19}}) {
+    catalogue::DumpComparer comparer(parts);
+    for (size_t at = 0; at < dump.size(); at += piece)
+      comparer.feed(reinterpret_cast<const uint8_t*>(dump.data()) + at, std::min(piece, dump.size() - at));
+    EXPECT_EQ(comparer.remaining(), 0u);
+    EXPECT_EQ(comparer.first_cut(), 3u);
+    const auto& d = comparer.differences();
+    ASSERT_EQ(d.size(), 3u) << "pieces of " << piece;
+    const catalogue::PartDifference expected[] = {{0, 1, 3, 0x0002, 0x0001}, {1, 1, 2, 0x04, 0x03}, {2, 2, 1, 0x1235, 0x1234}};
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(d[i].part, expected[i].part) << "pieces of " << piece << ", difference " << i;
+      EXPECT_EQ(d[i].count, expected[i].count) << "pieces of " << piece << ", difference " << i;
+      EXPECT_EQ(d[i].first, expected[i].first) << "pieces of " << piece << ", difference " << i;
+      EXPECT_EQ(d[i].dump_value, expected[i].dump_value) << "pieces of " << piece << ", difference " << i;
+      EXPECT_EQ(d[i].image_value, expected[i].image_value) << "pieces of " << piece << ", difference " << i;
+    }
+  }
+  // As the command says it, a part that is no bitmap by its own name, byte by byte.
+  testing_support::TempDir dir;
+  testing_support::write_file(dir / "dump.bin", dump.substr(0, 16));
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  std::string error;
+  EXPECT_EQ(catalogue::verify_dump(dir / "dump.bin", parts, out, error), 1);
+  std::rewind(out);
+  std::string printed(1000, '\0');
+  printed.resize(std::fread(printed.data(), 1, printed.size(), out));
+  std::fclose(out);
+  EXPECT_EQ(printed, "7 run:3: 1 of 4 pixels differs, first at (1, 1): 0002 where the image has 0001\n"
+                     "record: 1 of 3 bytes differs, first at byte 2: 04 where the image has 03\n"
+                     "8 run:4: 1 of 4 pixels differs, first at (1, 0): 1235 where the image has 1234\n" +
+                         dir / "dump.bin" + ": 3 bytes short of the flash image's 19: 8 run:4 is cut\n" +
+                         dir / "dump.bin" + ": not the flash image: 3 of its 3 parts differ, 1 is cut\n");
 }
 
 // The page's data: every bitmap's bytes in base64 (the padding of each

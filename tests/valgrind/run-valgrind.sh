@@ -121,6 +121,19 @@ finish catalogue_header has_line "$scratch/catalogue_header.out" "extern FLASH_s
 run catalogue_flash_image 0 "$scratch/cat" "$catalogue" flash-image flash.bin
 finish catalogue_flash_image size_is "$scratch/cat/flash.bin" 5892556
 
+run catalogue_flash_image_size 0 "$scratch/cat" "$catalogue" flash-image --size 8M chip.bin
+finish catalogue_flash_image_size size_is "$scratch/cat/chip.bin" 8388608
+
+# A read-back that holds the image, one that differs in a pixel of entry
+# 269, and a directory, whose descriptor must be closed all the same.
+run catalogue_verify 0 "$scratch/cat" "$catalogue" verify chip.bin
+finish catalogue_verify starts_with "$scratch/catalogue_verify.out" "chip.bin: holds the flash image"
+printf '\201' | dd of="$scratch/cat/chip.bin" bs=1 seek=$((0x59e14e)) conv=notrunc status=none
+run catalogue_verify_differs 1 "$scratch/cat" "$catalogue" verify chip.bin
+finish catalogue_verify_differs starts_with "$scratch/catalogue_verify_differs.out" "269 digits_cool:0: "
+run catalogue_verify_directory 1 "$scratch/cat" "$catalogue" verify .
+finish catalogue_verify_directory starts_with "$scratch/catalogue_verify_directory.err" "catalogue: .: "
+
 run catalogue_export 0 "$scratch/cat" "$catalogue" export 269 zero.bin
 finish catalogue_export size_is "$scratch/cat/zero.bin" 216
 

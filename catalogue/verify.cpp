@@ -1,0 +1,156 @@
+#include "verify.h"
+
+#include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace catalogue {
+
+namespace {
+
+#ifdef _WIN32
+using ReadCount = unsigned;
+constexpr int kReadFlags = O_RDONLY | O_BINARY;
+#else
+using ReadCount = size_t;
+constexpr int kReadFlags = O_RDONLY;
+#endif
+
+// Small enough to stay in the processor's cache between the read and the
+// compare: 64 KiB made a whole compare a third faster than 256 KiB did.
+constexpr size_t kBlockSize = 64 * 1024;
+
+uint16_t unit_value(const uint8_t* bytes, size_t unit) {
+  if (unit == 1) return bytes[0];
+  return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+const char* plural(uint64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
+
+}  // namespace
+
+DumpComparer::DumpComparer(const std::vector<ImageSegment>& parts) : parts_(parts) {
+  for (const ImageSegment& part : parts) length_ += part.size;
+}
+
+void DumpComparer::compare_units(const uint8_t* dump, size_t units, size_t unit) {
+  const uint8_t* image = parts_[part_].bytes + at_;
+  if (std::memcmp(dump, image, units * unit) != 0)
+    for (size_t u = 0; u < units; ++u) {
+      const uint8_t *d = dump + u * unit, *i = image + u * unit;
+      if (std::memcmp(d, i, unit) == 0) continue;
+      if (differences_.empty() || differences_.back().part != part_)
+        differences_.push_back(
+            {part_, 0, static_cast<uint32_t>(at_ / unit + u), unit_value(d, unit), unit_value(i, unit)});
+      ++differences_.back().count;
+    }
+  at_ += static_cast<uint32_t>(units * unit);
+}
+
+void DumpComparer::feed(const uint8_t* data, size_t size) {
+  taken_ += size;
+  for (;;) {
+    while (part_ < parts_.size() && at_ == parts_[part_].size) {
+      ++part_;
+      at_ = 0;
+    }
+    if (size == 0) return;
+    const size_t unit = parts_[part_].bitmap ? 2 : 1;
+    if (partial_size_ > 0) {  // the second byte of the pixel the last piece ended in
+      partial_[partial_size_] = *data++;
+      --size;
+      partial_size_ = 0;
+      compare_units(partial_, 1, unit);
+      continue;
+    }
+    const size_t bytes = std::min<size_t>(size, parts_[part_].size - at_);
+    const size_t whole = bytes - bytes % unit;
+    compare_units(data, whole / unit, unit);
+    data += whole;
+    size -= whole;
+    if (whole < bytes) {  // the piece ends between a pixel's two bytes
+      partial_[0] = *data++;
+      --size;
+      partial_size_ = 1;
+    }
+  }
+}
+
+int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error) {
+  const bool from_stdin = path == "-";
+  const std::string name = from_stdin ? "standard input" : path;
+  int fd = 0;
+  if (from_stdin) {
+#ifdef _WIN32
+    _setmode(0, _O_BINARY);
+#endif
+  } else if ((fd = open(path.c_str(), kReadFlags)) < 0) {
+    error = name + ": " + std::strerror(errno);
+    return -1;
+  }
+  // Reads what the image needs and no more: a chip's dump goes on past it.
+  DumpComparer comparer(parts);
+  std::vector<uint8_t> block(kBlockSize);
+  int reason = 0;
+  while (comparer.remaining() > 0) {
+    const auto got = read(fd, block.data(), static_cast<ReadCount>(std::min<uint64_t>(block.size(), comparer.remaining())));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      reason = got < 0 ? errno : 0;
+      break;
+    }
+    comparer.feed(block.data(), static_cast<size_t>(got));
+  }
+  if (!from_stdin) close(fd);
+  if (reason) {
+    error = name + ": " + std::strerror(reason);
+    return -1;
+  }
+
+  const unsigned long long length = comparer.length();
+  const std::vector<PartDifference>& differences = comparer.differences();
+  const size_t cut = parts.size() - comparer.first_cut();
+  if (differences.empty() && cut == 0) {
+    std::fprintf(out, "%s: holds the flash image (%llu bytes from offset 0)\n", name.c_str(),
+                 length);
+    return 0;
+  }
+  for (const PartDifference& d : differences) {
+    const ImageSegment& part = parts[d.part];
+    const char* verb = plural(d.count, "differs", "differ");
+    if (part.bitmap) {
+      const unsigned width = part.bitmap->width, pixels = part.size / 2;
+      std::fprintf(out, "%s: %u of %u %s %s, first at (%u, %u): %04X where the image has %04X\n", part.name.c_str(),
+                   d.count, pixels, plural(pixels, "pixel", "pixels"), verb, d.first % width, d.first / width,
+                   d.dump_value, d.image_value);
+    } else {
+      std::fprintf(out, "%s: %u of %u %s %s, first at byte %u: %02X where the image has %02X\n", part.name.c_str(),
+                   d.count, part.size, plural(part.size, "byte", "bytes"), verb, d.first, d.dump_value,
+                   d.image_value);
+    }
+  }
+  if (cut) {
+    const unsigned long long missing = comparer.remaining();
+    const std::string& first = parts[comparer.first_cut()].name;
+    std::fprintf(out, "%s: %llu %s short of the flash image's %llu: ", name.c_str(), missing,
+                 plural(missing, "byte", "bytes"), length);
+    if (cut == 1)
+      std::fprintf(out, "%s is cut\n", first.c_str());
+    else
+      std::fprintf(out, "%s to %s (%zu parts) are cut\n", first.c_str(), parts.back().name.c_str(), cut);
+  }
+  std::fprintf(out, "%s: not the flash image: %zu of its %zu %s %s", name.c_str(), differences.size(), parts.size(),
+               plural(parts.size(), "part", "parts"), plural(differences.size(), "differs", "differ"));
+  if (cut) std::fprintf(out, ", %zu %s cut", cut, plural(cut, "is", "are"));
+  std::fputc('\n', out);
+  return 1;
+}
+
+}  // namespace catalogue

@@ -1,0 +1,58 @@
+// `catalogue verify`: whether a dump of the flash chip (a read-back, a
+// device) holds the flash image from offset 0, and where it does not.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "flash_image.h"
+
+namespace catalogue {
+
+// A part of the image that the dump holds otherwise. A bitmap is compared
+// pixel by pixel (two bytes, high first), any other part byte by byte.
+struct PartDifference {
+  size_t part;     // index in the parts compared against
+  uint32_t count;  // pixels (bytes) that differ
+  uint32_t first;  // the first of them, from the part's start
+  uint16_t dump_value, image_value;
+};
+
+// Compares a dump, given in pieces of any size as they were read, with the
+// image's parts from offset 0.
+class DumpComparer {
+ public:
+  explicit DumpComparer(const std::vector<ImageSegment>& parts);
+
+  // Compares the next size bytes of the dump, no more than remaining().
+  void feed(const uint8_t* data, size_t size);
+
+  uint64_t length() const { return length_; }                // the image's
+  uint64_t remaining() const { return length_ - taken_; }  // bytes of the image not yet given
+  const std::vector<PartDifference>& differences() const { return differences_; }
+  // The first part the dump does not hold whole: parts.size() once it holds them all.
+  size_t first_cut() const { return part_; }
+
+ private:
+  void compare_units(const uint8_t* dump, size_t units, size_t unit);
+
+  const std::vector<ImageSegment>& parts_;
+  uint64_t length_ = 0, taken_ = 0;
+  size_t part_ = 0;  // the part being compared, and how far
+  uint32_t at_ = 0;
+  uint8_t partial_[2] = {};  // a pixel's first byte, when a piece ended between its two
+  size_t partial_size_ = 0;
+  std::vector<PartDifference> differences_;
+};
+
+// Reads the dump at path ("-": standard input) as far as the image goes and
+// prints the outcome to out: one line when it holds the image; otherwise a
+// line per part that differs, one for a dump that ends early, and a total.
+// Returns 0 when the dump holds the image, 1 when it does not, and -1 when
+// it cannot be read, with error set to "<path>: <reason>".
+int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error);
+
+}  // namespace catalogue
