@@ -279,7 +279,10 @@ bool OutputFile::open_replacement(const std::string& final_path, bool existing) 
   const int mode = existing ? 0600 : 0666;
   int fd = openat(dir_fd_, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
   unnamed_ = fd >= 0;
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) fd = create_named_temp(mode, -1);
+  // Where the system has no unnamed files (EOPNOTSUPP, EISDIR, EINVAL), a
+  // named one; and where it refuses one (EPERM in a removed folder), the
+  // named one's error says why.
+  if (fd < 0) fd = create_named_temp(mode, -1);
   // A folder that is not the writer's to change: the file is, perhaps.
   if (fd < 0) return existing && (errno == EACCES || errno == EPERM) ? open_in_place(-1) : fail_errno();
   // The owner, group and attributes go on now, while the file is empty:
