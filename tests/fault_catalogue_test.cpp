@@ -112,7 +112,8 @@ TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
 // process by that signal, as it would have, and the old file stays whole
 // with nothing beside it: an unnamed temporary file goes with the process,
 // even killed; a named one (where the file system has no unnamed ones) is
-// removed first.
+// removed first. Until then the new file is the writer's alone, mode 600,
+// whatever the old one's.
 TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
   const struct {
     int signal;
@@ -126,6 +127,7 @@ TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
   for (const auto& c : cases) {
     TempDir dir;
     write_file(dir / "out.bin", kOld);
+    chmod((dir / "out.bin").c_str(), 0666);
     ProcessOptions options = in_dir(dir.path());
     const std::string shown = std::string(strsignal(c.signal)) + (c.named ? ", named" : "");
     if (c.by_kernel) options.limits = {{RLIMIT_FSIZE, 1 << 20}};
@@ -137,6 +139,7 @@ TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
     unsetenv("NO_TMPFILE");
     EXPECT_EQ(r.signal, c.signal) << shown << ": " << r.err;
     EXPECT_EQ(r.out, "") << shown;
+    EXPECT_EQ(r.err, c.by_kernel ? "" : "<mode 600>\n") << shown;
     EXPECT_EQ(read_file(dir / "out.bin"), kOld) << shown;
     EXPECT_EQ(list_dir(dir.path()), Names{"out.bin"}) << shown;
   }

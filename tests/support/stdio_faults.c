@@ -15,7 +15,9 @@
  * standard error, so that a test sees whether a message came before it.
  *
  * STDIO_SIGNAL=<signal>:<n> raises that signal (by number) just before the
- * n-th fwrite on such a file: an interruption midway through a write.
+ * n-th fwrite on such a file: an interruption midway through a write. First
+ * it writes "<mode NNN>" and a newline to standard error: the file's
+ * permission bits at that moment, in octal.
  *
  * NO_TMPFILE, set to anything, makes every openat asking for an unnamed
  * temporary file fail with EOPNOTSUPP, as on a file system without them.
@@ -25,6 +27,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdarg.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -45,12 +48,22 @@ static int should_fail(const char *call, unsigned calls) {
   return strtoul(fault + length + 1, NULL, 10) == calls;
 }
 
+static void raise_signal(FILE *file, int signal) {
+  struct stat st;
+  char line[32];
+  if (fstat(fileno(file), &st) == 0) {
+    const int length = snprintf(line, sizeof line, "<mode %o>\n", (unsigned)(st.st_mode & 07777));
+    if (write(STDERR_FILENO, line, (size_t)length) < 0) abort();
+  }
+  raise(signal);
+}
+
 size_t __wrap_fwrite(const void *data, size_t size, size_t count, FILE *file) {
   static unsigned calls;
   const char *signal_at = getenv("STDIO_SIGNAL");
   if (!is_standard(file) && signal_at && strchr(signal_at, ':') &&
       strtoul(strchr(signal_at, ':') + 1, NULL, 10) == calls + 1)
-    raise((int)strtol(signal_at, NULL, 10));
+    raise_signal(file, (int)strtol(signal_at, NULL, 10));
   if (is_standard(file) || !should_fail("fwrite", ++calls)) return __real_fwrite(data, size, count, file);
   const size_t written = __real_fwrite(data, size, count / 2, file);
   errno = ENOSPC;
