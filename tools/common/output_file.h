@@ -67,9 +67,10 @@ class OutputFile {
   // Writes size bytes; false with error() set when they did not all go out.
   bool write(const void* data, size_t size);
 
-  // Flushes, syncs a block device, closes, and puts a temporary file in
-  // place. On failure returns false and sets error to "<path>: <reason>";
-  // a file that was to be replaced stays as it was.
+  // Flushes, syncs a block device, puts a temporary file in place with
+  // what the old one carried, and closes. On failure returns false and sets
+  // error to "<path>: <reason>"; a file that was to be replaced stays as it
+  // was, and one written in place says "(<path> is now incomplete)".
   bool commit(std::string& error);
 
  private:
