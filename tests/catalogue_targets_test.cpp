@@ -306,21 +306,35 @@ TEST(CatalogueTargets, AHardLinkedFileIsReplacedNotWrittenThrough) {
 
 // A file mounted over a name, as a container's volume is, cannot be
 // renamed over: the file mounted there is written in place, and nothing is
-// left beside it.
+// left beside it. Mounted from a small file system, it fills midway.
 TEST(CatalogueTargets, AFileMountedOverItsNameIsWrittenInPlace) {
   if (!testing_support::running_as_root()) GTEST_SKIP() << "mounting needs root";
-  Scratch dir;
-  write_file(dir / "volume.bin", kOld);
-  write_file(dir / "out.bin", "");
-  if (testing_support::run_process({"/bin/mount", "--bind", dir / "volume.bin", dir / "out.bin"}).exit_status != 0)
-    GTEST_SKIP() << "no bind mount here";
-  const ProcessResult r = run_catalogue({"export", "269", "out.bin"}, in_dir(dir.path()));
-  const ProcessResult unmounted = testing_support::run_process({"/bin/umount", dir / "out.bin"});
-  ASSERT_EQ(unmounted.exit_status, 0) << unmounted.err;
-  EXPECT_EQ(r.exit_status, 0) << r.err;
-  EXPECT_TRUE(read_file(dir / "volume.bin") == pixels(bitmap_table[269]));
-  EXPECT_EQ(read_file(dir / "out.bin"), "");
-  EXPECT_EQ(list_dir(dir.path()), (Names{"out.bin", "volume.bin"}));
+  const std::string image = flash_image();
+  for (const bool small : {false, true}) {
+    Scratch dir;
+    make_dir(dir / "volume");
+    const std::string volume = dir / "volume/file.bin";
+    write_file(dir / "out.bin", "");
+    const std::string tmpfs = small ? "mount -t tmpfs -o size=65536 tmpfs \"${1%/*}\" && " : "";
+    const ProcessResult mounted = testing_support::run_process(
+        {"/bin/sh", "-c", tmpfs + "echo old >\"$1\" && mount --bind \"$1\" \"$0\"", dir / "out.bin", volume});
+    const ProcessResult r = run_catalogue({"flash-image", "out.bin"}, in_dir(dir.path()));
+    const std::string written = read_file(volume);
+    const ProcessResult unmounted = testing_support::run_process(
+        {"/bin/sh", "-c", "umount \"$0\"; ! mountpoint -q \"$1\" || umount \"$1\"", dir / "out.bin", dir / "volume"});
+    if (mounted.exit_status != 0) GTEST_SKIP() << "no bind mount here: " << mounted.err;
+    ASSERT_EQ(unmounted.exit_status, 0) << unmounted.err;
+    if (small) {
+      expect_failure(r, "catalogue: out.bin: " + std::string(std::strerror(ENOSPC)) + " (out.bin is now incomplete)\n",
+                     "a small volume");
+      EXPECT_TRUE(written.size() < image.size() && image.compare(0, written.size(), written) == 0);
+    } else {
+      EXPECT_EQ(r.exit_status, 0) << r.err;
+      EXPECT_TRUE(written == image);
+    }
+    EXPECT_EQ(read_file(dir / "out.bin"), "");
+    EXPECT_EQ(list_dir(dir.path()), (Names{"out.bin", "volume"}));
+  }
 }
 
 // Links into /proc/self/fd reach what the descriptor is: bytes and nothing
