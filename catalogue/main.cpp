@@ -80,8 +80,8 @@ int report_written(const char* command, const std::string& path, const std::vect
   }
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
-  std::fprintf(to_stdout ? stderr : stdout, "%s: %llu bytes written\n", to_stdout ? "standard output" : path.c_str(),
-               total);
+  std::fprintf(to_stdout || art::names_standard_output(path) ? stderr : stdout, "%s: %llu bytes written\n",
+               to_stdout ? "standard output" : path.c_str(), total);
   return finish_stdout();
 }
 

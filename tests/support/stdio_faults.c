@@ -1,7 +1,7 @@
 /*
  * Failing stdio calls on request, for running a program's write-error paths
  * as a process. Linked into a test build of the program with
- *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose
+ *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose,--wrap=openat
  * so that the program's own calls reach these first. The program's code is
  * unchanged; only what the C library answers is.
  *
@@ -13,8 +13,21 @@
  *   fclose  closes the file (the bytes reach it) and returns EOF, errno EIO.
  * Every fclose of such a file also writes "<fclose>" and a newline to
  * standard error, so that a test sees whether a message came before it.
+ *
+ * STDIO_SIGNAL=<signal>:<n> raises that signal (by number) just before the
+ * n-th fwrite on such a file: an interruption midway through a write. First
+ * it writes "<mode NNN>" and a newline to standard error: the file's
+ * permission bits at that moment, in octal.
+ *
+ * NO_TMPFILE, set to anything, makes every openat asking for an unnamed
+ * temporary file fail with EOPNOTSUPP, as on a file system without them.
  */
+#define _GNU_SOURCE
 #include <errno.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -23,6 +36,7 @@
 size_t __real_fwrite(const void *data, size_t size, size_t count, FILE *file);
 int __real_fflush(FILE *file);
 int __real_fclose(FILE *file);
+int __real_openat(int dir, const char *path, int flags, ...);
 
 static int is_standard(FILE *file) { return file == NULL || file == stdout || file == stderr || file == stdin; }
 
@@ -34,8 +48,22 @@ static int should_fail(const char *call, unsigned calls) {
   return strtoul(fault + length + 1, NULL, 10) == calls;
 }
 
+static void raise_signal(FILE *file, int signal) {
+  struct stat st;
+  char line[32];
+  if (fstat(fileno(file), &st) == 0) {
+    const int length = snprintf(line, sizeof line, "<mode %o>\n", (unsigned)(st.st_mode & 07777));
+    if (write(STDERR_FILENO, line, (size_t)length) < 0) abort();
+  }
+  raise(signal);
+}
+
 size_t __wrap_fwrite(const void *data, size_t size, size_t count, FILE *file) {
   static unsigned calls;
+  const char *signal_at = getenv("STDIO_SIGNAL");
+  if (!is_standard(file) && signal_at && strchr(signal_at, ':') &&
+      strtoul(strchr(signal_at, ':') + 1, NULL, 10) == calls + 1)
+    raise_signal(file, (int)strtol(signal_at, NULL, 10));
   if (is_standard(file) || !should_fail("fwrite", ++calls)) return __real_fwrite(data, size, count, file);
   const size_t written = __real_fwrite(data, size, count / 2, file);
   errno = ENOSPC;
@@ -59,4 +87,19 @@ int __wrap_fclose(FILE *file) {
   if (!fail) return result;
   errno = EIO;
   return EOF;
+}
+
+int __wrap_openat(int dir, const char *path, int flags, ...) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE) {
+    va_list args;
+    va_start(args, flags);
+    mode = va_arg(args, mode_t);
+    va_end(args);
+  }
+  if ((flags & O_TMPFILE) == O_TMPFILE && getenv("NO_TMPFILE")) {
+    errno = EOPNOTSUPP;
+    return -1;
+  }
+  return __real_openat(dir, path, flags, mode);
 }
