@@ -227,7 +227,8 @@ int preview_command(char** args) {
     const std::string count = std::to_string(run.count), scale = std::to_string(style.scale) + "x";
     std::vector<uint8_t> png;
     const std::string sheet_path = dir + "/" + run.name + ".png";
-    if (!art::encode_png(catalogue::contact_sheet(run, style.scale), png, error)) return fail(sheet_path, error);
+    if (!art::encode_png(catalogue::contact_sheet(run, style.scale), art::Compression::quick, png, error))
+      return fail(sheet_path, error);
     if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
       return kFailed;
     if (!style.animated) continue;

@@ -90,7 +90,7 @@ TEST(PngEncode, StillPicturesReadBackExactly) {
     const art::Image565 image = test_image(w, h, static_cast<unsigned>(w * h));
     std::vector<uint8_t> png;
     std::string error;
-    ASSERT_TRUE(art::encode_png(image, png, error)) << error;
+    ASSERT_TRUE(art::encode_png(image, art::Compression::smallest, png, error)) << error;
     const std::string bytes(png.begin(), png.end());
     testing_support::Picture read;
     ASSERT_EQ(testing_support::read_with_libpng(bytes, read), "");
@@ -106,7 +106,7 @@ TEST(PngEncode, StillPicturesReadBackExactly) {
 TEST(PngEncode, RefusesWhatItCannotPicture) {
   std::vector<uint8_t> out;
   std::string error;
-  EXPECT_FALSE(art::encode_png(art::Image565(0, 5), out, error));
+  EXPECT_FALSE(art::encode_png(art::Image565(0, 5), art::Compression::quick, out, error));
   EXPECT_FALSE(art::encode_apng({}, 15, out, error));
   EXPECT_FALSE(art::encode_apng({art::Image565(3, 3), art::Image565(3, 4)}, 15, out, error));
   EXPECT_FALSE(art::encode_apng({art::Image565(3, 3)}, 0, out, error));
