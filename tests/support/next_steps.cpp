@@ -53,6 +53,11 @@ std::string refresh_golden_command() {
                         " --gtest_filter=Catalogue.MatchesTheGoldenTable");
 }
 
+std::string art_test_command() {
+  return in_source_tree(shell_word(in_tree(ART_TEST_PATH)) +
+                        " --gtest_filter=Art.TheDrawingProgramReproducesTheCommittedPictures");
+}
+
 namespace {
 
 // artgen over the manifest, drawing one run into the art folder.

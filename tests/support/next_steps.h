@@ -23,6 +23,10 @@ std::string refresh_golden_command();
 // redraws the run's files from its drawer.
 std::string regenerate_command(const std::string& run);
 
+// "cd <source tree> && <build>/tests/art_test --gtest_filter=...": the art
+// test that compares the committed files with the drawing and says what to do.
+std::string art_test_command();
+
 // "cd <source tree> && rm <art dir>/<run>/*.png && <build>/tools/artgen ...":
 // writes every file of the run anew, as artgen encodes it (artgen alone
 // leaves a file alone while its pixels are right).
