@@ -1,27 +1,18 @@
 #include "flash_layout.h"
 
-#include <algorithm>
-
 #include "flash_table.h"
+#include "manifest.h"
 
 namespace catalogue {
 
+// The manifest, which the runs come from, holds each to what one table takes.
+static_assert(art::kMaxRunBitmaps <= kMaxTableEntries, "a run must fit one flash table");
+
 std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count) {
   std::vector<FlashTable> tables;
-  for (size_t r = 0; r < run_count; ++r) {
-    const sBITMAP_RUN& run = runs[r];
-    if (run.first_entry == BITMAP_NOT_IN_TABLE || run.count == 0) continue;
-    if (run.count <= kMaxTableEntries) {
-      tables.push_back({run.name, run.first_entry, static_cast<uint8_t>(run.count)});
-      continue;
-    }
-    unsigned part = 1;
-    for (unsigned done = 0; done < run.count; done += kMaxTableEntries, ++part) {
-      const unsigned count = std::min(kMaxTableEntries, run.count - done);
-      tables.push_back({std::string(run.name) + "_part" + std::to_string(part),
-                        static_cast<uint16_t>(run.first_entry + done), static_cast<uint8_t>(count)});
-    }
-  }
+  for (size_t r = 0; r < run_count; ++r)
+    if (runs[r].first_entry != BITMAP_NOT_IN_TABLE)
+      tables.push_back({runs[r].name, runs[r].first_entry, static_cast<uint8_t>(runs[r].count)});
   return tables;
 }
 
@@ -29,10 +20,9 @@ namespace {
 
 // Calls place(entry) for each present entry of the tables, in image order.
 template <typename Place>
-void for_each_placed(const std::vector<FlashTable>& tables, const sBITMAP* const* table, size_t table_length,
-                     Place place) {
+void for_each_placed(const std::vector<FlashTable>& tables, const sBITMAP* const* table, Place place) {
   for (const FlashTable& t : tables)
-    for (size_t entry = t.first_entry; entry < size_t{t.first_entry} + t.count && entry < table_length; ++entry)
+    for (size_t entry = t.first_entry; entry < size_t{t.first_entry} + t.count; ++entry)
       if (table[entry]) place(entry);
 }
 
@@ -42,17 +32,16 @@ std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const
                                     size_t table_length) {
   std::vector<uint32_t> offsets(table_length, kNoOffset);
   uint32_t next = 0;
-  for_each_placed(tables, table, table_length, [&](size_t entry) {
+  for_each_placed(tables, table, [&](size_t entry) {
     offsets[entry] = next;
     next = flash_offset_after(next, table[entry]);
   });
   return offsets;
 }
 
-std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
-                                                size_t table_length) {
+std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table) {
   std::vector<const sBITMAP*> bitmaps;
-  for_each_placed(tables, table, table_length, [&](size_t entry) { bitmaps.push_back(table[entry]); });
+  for_each_placed(tables, table, [&](size_t entry) { bitmaps.push_back(table[entry]); });
   return bitmaps;
 }
 

@@ -11,10 +11,10 @@
 
 namespace catalogue {
 
-// One printed table: a run of bitmap_table, or a piece of a run too long for
-// one table (a table holds at most 255 entries).
+// One printed table: a run of bitmap_table (a table holds at most 255
+// entries, which the manifest's cap on a run keeps).
 struct FlashTable {
-  std::string name;      // the run's name; "<run>_part1", "<run>_part2", ... for pieces
+  std::string name;      // the run's name
   uint16_t first_entry;  // bitmap_table index of its first entry
   uint8_t count;
 };
@@ -27,6 +27,9 @@ std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count);
 
 constexpr uint32_t kNoOffset = 0xFFFFFFFFu;
 
+// Both below take the tables flash_tables gives for bitmap_table, whose
+// entries all lie within it.
+
 // Offset in the flash image of each of the table's table_length entries, in
 // the order the tables print them, from 0, placed by the printer's own rule
 // (flash_offset_after). Entries that no table covers, or that are absent, are
@@ -36,7 +39,6 @@ std::vector<uint32_t> flash_offsets(const std::vector<FlashTable>& tables, const
 
 // The bitmaps whose pixel arrays make up the flash image, in the order they
 // lie in it: the tables' entries in the order printed, absent ones left out.
-std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
-                                                size_t table_length);
+std::vector<const sBITMAP*> flash_image_bitmaps(const std::vector<FlashTable>& tables, const sBITMAP* const* table);
 
 }  // namespace catalogue

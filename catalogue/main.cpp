@@ -103,7 +103,7 @@ int table_command(char**) {
 int header_command(char**) {
   const std::vector<catalogue::FlashTable> t = tables();
   const catalogue::FlashImageSummary image =
-      catalogue::summarise_flash_image(catalogue::flash_image_bitmaps(t, bitmap_table, BITMAP_TABLE_LENGTH));
+      catalogue::summarise_flash_image(catalogue::flash_image_bitmaps(t, bitmap_table));
   catalogue::print_header_file(stdout, t, image, DEVICE_BITMAPS_VERSION);
   return finish_stdout();
 }
@@ -116,7 +116,7 @@ int empty_name_error(const char* command, const char* what) {
 int flash_image_command(char** args) {
   if (!*args[0]) return empty_name_error("flash-image", "FILE");
   std::vector<Piece> pieces;
-  for (const sBITMAP* b : catalogue::flash_image_bitmaps(tables(), bitmap_table, BITMAP_TABLE_LENGTH))
+  for (const sBITMAP* b : catalogue::flash_image_bitmaps(tables(), bitmap_table))
     pieces.push_back({b->pixels, bitmap_byte_size(b)});
   return report_written("flash-image", args[0], pieces);
 }
@@ -222,7 +222,6 @@ int preview_command(char** args) {
   }
   for (size_t r = 0; r < bitmap_run_count; ++r) {
     const sBITMAP_RUN& run = bitmap_runs[r];
-    if (run.count == 0) continue;
     const catalogue::PreviewStyle style = catalogue::preview_style(run);
     const std::string count = std::to_string(run.count), scale = std::to_string(style.scale) + "x";
     std::vector<uint8_t> png;

@@ -1,7 +1,6 @@
 // The pieces behind the catalogue command that its real data cannot reach:
-// runs too long for one table, absent entries, and pictures of every kind of
-// content the encoder's filters meet (animations are checked on the real
-// runs by the command's own test).
+// absent entries, and pictures of every kind of content the encoder meets
+// (animations are checked on the real runs by the command's own test).
 #include <gtest/gtest.h>
 
 #include <random>
@@ -14,26 +13,6 @@
 #include "png_encode.h"
 
 namespace {
-
-TEST(FlashLayout, LongRunsSplitIntoTablesOf255AndOutsideRunsHaveNone) {
-  std::vector<sBITMAP> records(700, sBITMAP{2, 3, nullptr});
-  const sBITMAP_RUN runs[] = {
-      {"screens", 0, 600, records.data()},
-      {"aside", BITMAP_NOT_IN_TABLE, 1, records.data()},
-      {"full", 600, 255, records.data()},
-  };
-  const std::vector<catalogue::FlashTable> tables = catalogue::flash_tables(runs, 3);
-  ASSERT_EQ(tables.size(), 4u);
-  const struct {
-    const char* name;
-    unsigned first, count;
-  } expected[] = {{"screens_part1", 0, 255}, {"screens_part2", 255, 255}, {"screens_part3", 510, 90}, {"full", 600, 255}};
-  for (size_t i = 0; i < tables.size(); ++i) {
-    EXPECT_EQ(tables[i].name, expected[i].name);
-    EXPECT_EQ(tables[i].first_entry, expected[i].first);
-    EXPECT_EQ(tables[i].count, expected[i].count);
-  }
-}
 
 TEST(FlashLayout, OffsetsFollowTheTablesAndSkipAbsentEntries) {
   const sBITMAP a{9, 12, nullptr}, b{5, 7, nullptr};
@@ -63,7 +42,7 @@ TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
   EXPECT_EQ(script_ends, 2u) << "the data's and the code's";
 }
 
-// Noise, flat colour, stripes and gradients: each favours a different filter.
+// Noise, flat colour, stripes and gradients, rows repeated and not.
 art::Image565 test_image(int width, int height, unsigned seed) {
   std::mt19937 random(seed);
   art::Image565 image(width, height);
