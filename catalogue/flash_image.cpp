@@ -34,7 +34,7 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
     : record_(kRecordSize), offsets_(table_length, kNoOffset) {
   uint32_t next = 0;
   uLong crc = ::crc32(0, nullptr, 0);
-  for (size_t entry : flash_image_entries(flash_tables(runs, run_count), table, table_length)) {
+  for (size_t entry : flash_image_entries(flash_tables(runs, run_count), table)) {
     const sBITMAP* b = table[entry];
     segments_.push_back({ImageSegment::Kind::bitmap, entry_name(runs, run_count, entry), entry, b, next, b->pixels,
                          bitmap_byte_size(b)});

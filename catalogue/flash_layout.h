@@ -11,10 +11,10 @@
 
 namespace catalogue {
 
-// One printed table: a run of bitmap_table, or a piece of a run too long for
-// one table (a table holds at most 255 entries).
+// One printed table: a run of bitmap_table (a table holds at most 255
+// entries, which the manifest's cap on a run keeps).
 struct FlashTable {
-  std::string name;      // the run's name; "<run>_part1", "<run>_part2", ... for pieces
+  std::string name;      // the run's name
   uint16_t first_entry;  // bitmap_table index of its first entry
   uint8_t count;
 };
@@ -30,8 +30,8 @@ constexpr uint32_t kNoOffset = 0xFFFFFFFFu;
 
 // The table entries whose pixel arrays make up the flash image, in the order
 // they lie in it: the tables' entries in the order printed, absent ones left
-// out. FlashImage (flash_image.h) places them.
-std::vector<size_t> flash_image_entries(const std::vector<FlashTable>& tables, const sBITMAP* const* table,
-                                        size_t table_length);
+// out. The tables are those flash_tables gives for the table, whose entries
+// all lie within it. FlashImage (flash_image.h) places them.
+std::vector<size_t> flash_image_entries(const std::vector<FlashTable>& tables, const sBITMAP* const* table);
 
 }  // namespace catalogue

@@ -271,12 +271,12 @@ int preview_command(char** args) {
   }
   for (size_t r = 0; r < bitmap_run_count; ++r) {
     const sBITMAP_RUN& run = bitmap_runs[r];
-    if (run.count == 0) continue;
     const catalogue::PreviewStyle style = catalogue::preview_style(run);
     const std::string count = std::to_string(run.count), scale = std::to_string(style.scale) + "x";
     std::vector<uint8_t> png;
     const std::string sheet_path = dir + "/" + run.name + ".png";
-    if (!art::encode_png(catalogue::contact_sheet(run, style.scale), png, error)) return fail(sheet_path, error);
+    if (!art::encode_png(catalogue::contact_sheet(run, style.scale), art::Compression::quick, png, error))
+      return fail(sheet_path, error);
     if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
       return kFailed;
     if (!style.animated) continue;

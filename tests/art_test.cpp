@@ -1,6 +1,7 @@
 // The committed PNGs are the art's source of truth only if the drawing
 // program still draws them, and the program carries them only if the build
-// converted them faithfully. Both are checked pixel for pixel.
+// converted them faithfully. Both are checked pixel for pixel, and the files
+// of the drawing byte for byte against what artgen writes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,34 +23,11 @@ art::Image565 read(const std::string& path) {
   return image;
 }
 
-// An RGB565 value and the colour an image editor shows for it.
-std::string colour(uint16_t p) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%04X (#%02X%02X%02X)", p, art::red8(p), art::green8(p), art::blue8(p));
-  return text;
-}
-
-// "" when the committed file shows the drawing, else one line: how many
-// pixels differ and the first of them, each value labelled with its source.
-std::string difference(const art::Image565& file, const art::Image565& drawing) {
-  if (file.width != drawing.width || file.height != drawing.height)
-    return "the file is " + std::to_string(file.width) + " x " + std::to_string(file.height) + ", artgen draws " +
-           std::to_string(drawing.width) + " x " + std::to_string(drawing.height);
-  int differing = 0;
-  std::string first;
-  for (int y = 0; y < file.height; ++y)
-    for (int x = 0; x < file.width; ++x)
-      if (file.at(x, y) != drawing.at(x, y) && differing++ == 0)
-        first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): the file has " + colour(file.at(x, y)) +
-                ", artgen draws " + colour(drawing.at(x, y));
-  if (differing == 0) return "";
-  return std::to_string(differing) + (differing == 1 ? " pixel differs, at " : " pixels differ, the first at ") +
-         first;
-}
-
 // Only the runs artgen owns: a hand-drawn run's files are its source, guarded
 // by the golden table and the converter. One failure per run, naming a few of
-// its files, then what to do for each intention.
+// its files, then what to do for each intention. Files that show the drawing
+// must also be the bytes artgen writes, so that a run handed back to artgen
+// comes back as committed; a change of the encoder shows here.
 TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
   const art::Manifest manifest = testing_support::load_art_manifest();
   testing_support::TempDir out;
@@ -61,12 +39,25 @@ TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
   const int named = 4;
   for (const art::Run& run : manifest.runs) {
     if (!run.by_artgen) continue;
-    std::string files;
-    int changed = 0;
+    std::string files, encoded;
+    int changed = 0, reencoded = 0;
     for (int i = 0; i < run.count; ++i) {
-      const std::string committed = art::bitmap_path(manifest, run, i);
-      const std::string d = difference(read(committed), read(art::bitmap_path(regenerated, run, i)));
+      const std::string committed = art::bitmap_path(manifest, run, i), drawn = art::bitmap_path(regenerated, run, i);
+      const std::string d = testing_support::drawing_difference(read(committed), read(drawn));
       if (!d.empty() && ++changed <= named) files += "  " + testing_support::in_tree(committed) + ": " + d + "\n";
+      if (d.empty() && testing_support::read_file(committed) != testing_support::read_file(drawn) &&
+          ++reencoded <= named)
+        encoded += "  " + testing_support::in_tree(committed) + "\n";
+    }
+    if (reencoded > 0) {
+      if (reencoded > named) encoded += "  and " + std::to_string(reencoded - named) + " more files of the run\n";
+      ADD_FAILURE() << reencoded << (reencoded == 1 ? " file of run '" : " files of run '") << run.name
+                    << (reencoded == 1 ? "' shows" : "' show")
+                    << " what artgen draws, but not as the bytes it writes (saved again by another program, or the "
+                       "PNG encoder changed):\n"
+                    << encoded << "Write them as artgen does (it leaves a file alone while its pixels are right, "
+                                  "so remove the run's files first):\n  "
+                    << testing_support::rewrite_command(run.name);
     }
     if (changed == 0) continue;
     if (changed > named) files += "  and " + std::to_string(changed - named) + " more files of the run\n";

@@ -157,6 +157,11 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
          testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2 1 table\n");
        },
        "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
+      {"a run of more bitmaps than two digits can name",
+       [](Tree& t) {
+         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "long 3 2 100 table hand a run\n");
+       },
+       "manifest.txt", "flag", "manifest.txt:4: count '100' is not a whole number from 1 to 99"},
       {"an owner that is neither artgen nor hand",
        [](Tree& t) {
          testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pen 3 2 1 table gimp a run\n");

@@ -1,5 +1,7 @@
 #include "next_steps.h"
 
+#include <cstdio>
+
 #include "manifest.h"
 
 namespace testing_support {
@@ -24,6 +26,13 @@ std::string art_dir() {
   return manifest.substr(0, manifest.find_last_of('/'));
 }
 
+// An RGB565 value and the colour an image editor shows for it.
+std::string colour(uint16_t p) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%04X (#%02X%02X%02X)", p, art::red8(p), art::green8(p), art::blue8(p));
+  return text;
+}
+
 }  // namespace
 
 std::string in_tree(const std::string& path) {
@@ -44,9 +53,42 @@ std::string refresh_golden_command() {
                         " --gtest_filter=Catalogue.MatchesTheGoldenTable");
 }
 
-std::string regenerate_command(const std::string& run) {
-  return in_source_tree(shell_word(in_tree(ARTGEN_PATH)) + " " + shell_word(in_tree(ART_MANIFEST)) + " " +
-                        shell_word(in_tree(art_dir())) + " " + shell_word(run));
+std::string art_test_command() {
+  return in_source_tree(shell_word(in_tree(ART_TEST_PATH)) +
+                        " --gtest_filter=Art.TheDrawingProgramReproducesTheCommittedPictures");
 }
+
+namespace {
+
+// artgen over the manifest, drawing one run into the art folder.
+std::string artgen_words(const std::string& run) {
+  return shell_word(in_tree(ARTGEN_PATH)) + " " + shell_word(in_tree(ART_MANIFEST)) + " " +
+         shell_word(in_tree(art_dir())) + " " + shell_word(run);
+}
+
+}  // namespace
+
+std::string regenerate_command(const std::string& run) { return in_source_tree(artgen_words(run)); }
+
+std::string rewrite_command(const std::string& run) {
+  return in_source_tree("rm " + shell_word(in_tree(art_dir()) + "/" + run) + "/*.png && " + artgen_words(run));
+}
+
+std::string drawing_difference(const art::Image565& file, const art::Image565& drawing) {
+  if (file.width != drawing.width || file.height != drawing.height)
+    return "the file is " + std::to_string(file.width) + " x " + std::to_string(file.height) + ", artgen draws " +
+           std::to_string(drawing.width) + " x " + std::to_string(drawing.height);
+  int differing = 0;
+  std::string first;
+  for (int y = 0; y < file.height; ++y)
+    for (int x = 0; x < file.width; ++x)
+      if (file.at(x, y) != drawing.at(x, y) && differing++ == 0)
+        first = "(" + std::to_string(x) + ", " + std::to_string(y) + "): the file has " + colour(file.at(x, y)) +
+                ", artgen draws " + colour(drawing.at(x, y));
+  if (differing == 0) return "";
+  return std::to_string(differing) + (differing == 1 ? " pixel differs, at " : " pixels differ, the first at ") +
+         first;
+}
+
 
 }  // namespace testing_support

@@ -75,8 +75,8 @@ bool load_manifest(const std::string& path, Manifest& out, std::string& error) {
       return fail("width '" + width + "' is not a whole number from 1 to 255");
     if (!parse_int(height, 1, 255, run.height))
       return fail("height '" + height + "' is not a whole number from 1 to 255");
-    if (!parse_int(count, 1, 99, run.count))
-      return fail("count '" + count + "' is not a whole number from 1 to 99");
+    if (!parse_int(count, 1, kMaxRunBitmaps, run.count))
+      return fail("count '" + count + "' is not a whole number from 1 to " + std::to_string(kMaxRunBitmaps));
     if (placement == "table")
       run.in_table = true;
     else if (placement != "outside")

@@ -12,11 +12,15 @@
 
 namespace art {
 
+// The most bitmaps a run holds: its files are named with two digits, and a
+// run always fits one flash table (at most 255 entries).
+constexpr int kMaxRunBitmaps = 99;
+
 struct Run {
   std::string name;         // a C identifier: [a-z][a-z0-9_]*
   int width = 0;            // pixels, 1 to 255
   int height = 0;           // pixels, 1 to 255
-  int count = 0;            // bitmaps in the run, 1 to 99
+  int count = 0;            // bitmaps in the run, 1 to kMaxRunBitmaps
   bool in_table = false;    // true: the run fills entries of bitmap_table
   bool by_artgen = false;   // true: artgen draws it; false: drawn by hand, artgen leaves it alone
   std::string description;  // what the run shows, for people

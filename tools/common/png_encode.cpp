@@ -2,9 +2,7 @@
 
 #include <zlib.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <limits>
+#include <algorithm>
 
 namespace art {
 namespace {
@@ -31,67 +29,37 @@ void put_chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<
   put32(out, static_cast<uint32_t>(crc));
 }
 
-uint8_t paeth(int a, int b, int c) {
-  const int p = a + b - c;
-  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-  if (pa <= pb && pa <= pc) return static_cast<uint8_t>(a);
-  return static_cast<uint8_t>(pb <= pc ? b : c);
-}
-
-// The frame's scanlines, each filtered with whichever of the five filters
-// gives the smallest sum of magnitudes (the usual heuristic). A row equal to
-// the one above, as most rows of scaled-up art are, filters to zeros with Up
-// and needs no search.
+// The frame's scanlines: a row equal to the one above, as most rows of
+// scaled-up pictures are, filtered with Up to zeros; every other row left
+// unfiltered. The art is flat colour and hard edges, where deflate finds the
+// repeats in the pixels themselves: the usual heuristic (each row's filter of
+// least sum of magnitudes) made the committed art a quarter larger (993 KB
+// against 797 KB at level 9) and took three times as long.
 std::vector<uint8_t> filtered_scanlines(const Image565& image) {
   const size_t width = static_cast<size_t>(image.width), stride = width * 3;
-  std::vector<uint8_t> rgb(stride * static_cast<size_t>(image.height));
-  for (size_t i = 0; i < image.pixels.size(); ++i) {
-    rgb[3 * i] = art::red8(image.pixels[i]);
-    rgb[3 * i + 1] = art::green8(image.pixels[i]);
-    rgb[3 * i + 2] = art::blue8(image.pixels[i]);
-  }
   std::vector<uint8_t> out((stride + 1) * static_cast<size_t>(image.height));
-  const std::vector<uint8_t> zero_row(stride, 0);
-  std::vector<uint8_t> candidate[5];
-  for (auto& c : candidate) c.resize(stride);
   for (size_t y = 0; y < static_cast<size_t>(image.height); ++y) {
-    const uint8_t* row = rgb.data() + y * stride;
-    const uint8_t* up = y ? row - stride : zero_row.data();
+    const uint16_t* row = image.pixels.data() + y * width;
     uint8_t* line = out.data() + y * (stride + 1);
-    if (y && std::memcmp(row, up, stride) == 0) {
+    if (y && std::equal(row, row + width, row - width)) {
       line[0] = 2;  // Up: the rest stays zero
       continue;
     }
-    for (size_t i = 0; i < stride; ++i) {
-      const int a = i >= 3 ? row[i - 3] : 0, b = up[i], c = i >= 3 ? up[i - 3] : 0;
-      candidate[0][i] = row[i];
-      candidate[1][i] = static_cast<uint8_t>(row[i] - a);
-      candidate[2][i] = static_cast<uint8_t>(row[i] - b);
-      candidate[3][i] = static_cast<uint8_t>(row[i] - (a + b) / 2);
-      candidate[4][i] = static_cast<uint8_t>(row[i] - paeth(a, b, c));
+    for (size_t x = 0; x < width; ++x) {  // None: filter byte 0, the samples as they are
+      line[1 + 3 * x] = art::red8(row[x]);
+      line[2 + 3 * x] = art::green8(row[x]);
+      line[3 + 3 * x] = art::blue8(row[x]);
     }
-    size_t best = 0;
-    unsigned long best_cost = std::numeric_limits<unsigned long>::max();
-    for (size_t f = 0; f < 5; ++f) {
-      unsigned long cost = 0;
-      for (uint8_t v : candidate[f]) cost += static_cast<unsigned long>(std::abs(static_cast<int8_t>(v)));
-      if (cost < best_cost) {
-        best_cost = cost;
-        best = f;
-      }
-    }
-    line[0] = static_cast<uint8_t>(best);
-    std::memcpy(line + 1, candidate[best].data(), stride);
   }
   return out;
 }
 
-// Level 6: level 9 takes three times as long for a few per cent.
-bool deflate_image(const Image565& image, std::vector<uint8_t>& out, std::string& error) {
+bool deflate_image(const Image565& image, Compression compression, std::vector<uint8_t>& out, std::string& error) {
   const std::vector<uint8_t> raw = filtered_scanlines(image);
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   out.resize(size);
-  if (compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
+  const int level = compression == Compression::smallest ? Z_BEST_COMPRESSION : Z_DEFAULT_COMPRESSION;
+  if (compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), level) != Z_OK) {
     error = "cannot compress the image";
     return false;
   }
@@ -119,10 +87,10 @@ bool drawable(const Image565& image, std::string& error) {
 
 }  // namespace
 
-bool encode_png(const Image565& image, std::vector<uint8_t>& out, std::string& error) {
+bool encode_png(const Image565& image, Compression compression, std::vector<uint8_t>& out, std::string& error) {
   if (!drawable(image, error)) return false;
   std::vector<uint8_t> compressed;
-  if (!deflate_image(image, compressed, error)) return false;
+  if (!deflate_image(image, compression, compressed, error)) return false;
   start_png(out, image);
   put_chunk(out, "IDAT", compressed);
   put_chunk(out, "IEND", {});
@@ -171,7 +139,7 @@ bool encode_apng(const std::vector<Image565>& frames, unsigned fps, std::vector<
     put_chunk(out, "fcTL", fctl);
 
     std::vector<uint8_t> compressed;
-    if (!deflate_image(frames[i], compressed, error)) return false;
+    if (!deflate_image(frames[i], Compression::quick, compressed, error)) return false;
     if (i == 0) {
       put_chunk(out, "IDAT", compressed);
     } else {

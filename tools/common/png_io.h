@@ -8,7 +8,8 @@
 namespace art {
 
 // Writes an 8-bit RGB PNG of the image, each channel expanded by bit
-// replication, so that reading it back gives the same RGB565 values. Written
+// replication, so that reading it back gives the same RGB565 values, as small
+// as the encoder makes it (Compression::smallest: this writes the art). Written
 // as every output is (output_file.h): a file is complete or not there. On
 // failure returns false and sets error to "<path>: <what went wrong>".
 bool write_png(const std::string& path, const Image565& image, std::string& error);

@@ -6,7 +6,7 @@ namespace art {
 
 bool write_png(const std::string& path, const Image565& image, std::string& error) {
   std::vector<uint8_t> png;
-  if (!encode_png(image, png, error)) {
+  if (!encode_png(image, Compression::smallest, png, error)) {
     error = path + ": " + error;
     return false;
   }
