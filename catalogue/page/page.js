@@ -179,7 +179,8 @@ class Player {
     this.zoomed.tabIndex = 0;
     this.zoomed.setAttribute('aria-label', `${run.name}, enlarged: the arrow keys move the inspector's pixel cursor`);
     this.cursor = { x: 0, y: 0, box: element('div', { className: 'cursor', hidden: true }) };
-    this.zoomed.addEventListener('focus', () => this.moveCursor(0, 0));
+    // The cursor shows when the view is reached from the keyboard, not clicked.
+    this.zoomed.addEventListener('focus', () => this.zoomed.matches(':focus-visible') && this.moveCursor(0, 0));
     this.zoomed.addEventListener('blur', () => {
       this.cursor.box.hidden = true;
       stopInspecting(this.zoomed);
