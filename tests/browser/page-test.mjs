@@ -314,7 +314,8 @@ try {
   const layout = () => page.evaluate(() => {
     window.scrollTo(0, 0);
     const inspector = document.getElementById('inspector').getBoundingClientRect();
-    const overlaps = [...document.querySelectorAll('header *, #run-bolt *')].filter((e) => {
+    // (Lines scrolled out of a listing are clipped there: the listing stands for them.)
+    const overlaps = [...document.querySelectorAll('header *, #run-bolt *:not(.listing *)')].filter((e) => {
       const r = e.getBoundingClientRect();
       return r.width && r.height && r.bottom > inspector.top + 0.5 && r.top < inspector.bottom - 0.5 &&
         r.right > inspector.left && r.left < inspector.right;
