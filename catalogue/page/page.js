@@ -4,8 +4,6 @@
 // It draws only what is in view, and nothing while the tab is hidden.
 'use strict';
 
-const catalogue = JSON.parse(document.getElementById('catalogue').textContent);
-
 function decodeBase64(text) {
   if (Uint8Array.fromBase64) return Uint8Array.fromBase64(text);
   const binary = atob(text);
@@ -41,7 +39,6 @@ function element(tag, properties = {}, children = []) {
 }
 
 // A bitmap's bytes are decoded when it is first drawn or pointed at.
-for (const run of catalogue.runs) for (const bitmap of run.bitmaps) bitmap.run = run;
 function bytesOf(bitmap) {
   bitmap.decoded ??= decodeBase64(bitmap.pixels);
   return bitmap.decoded;
@@ -357,7 +354,7 @@ class Player {
 }
 
 // The flash map: the image as one bar, a segment per run, widths to scale.
-function flashMap() {
+function flashMap(catalogue) {
   const inImage = catalogue.runs
     .map((run) => ({ run, bitmaps: run.bitmaps.filter((b) => b.offset !== null) }))
     .filter((s) => s.bitmaps.length)
@@ -380,30 +377,70 @@ function flashMap() {
       element('a', { href: '#run-' + run.name, textContent: run.name })));
 }
 
-const count = catalogue.runs.reduce((sum, run) => sum + run.bitmaps.length, 0);
-document.getElementById('summary').textContent =
-  `${count} bitmaps in ${catalogue.runs.length} runs, shown from the bytes the program carries. ` +
-  `Flash image: ${grouped(catalogue.imageLength)} bytes, to scale:`;
-flashMap();
-players.push(...catalogue.runs.map((run) => new Player(run)));
-document.getElementById('runs').append(...players.map((p) => p.section));
-const fitAll = () => players.forEach((p) => p.fitZoom());
-fitAll();
-addEventListener('resize', fitAll);
+// The data follows this script in the page, a run after another: each run is
+// shown as soon as the parser has read it, the first screen long before the
+// last bitmap has arrived. The last pixel string of a run ends it: '"}]}'
+// comes nowhere else, since a quote inside a string is always escaped.
+const runList = document.getElementById('runs');
+let dataRead = -1;  // where the next run starts, once the runs have begun
+
+function addRun(run) {
+  for (const bitmap of run.bitmaps) bitmap.run = run;
+  const player = new Player(run);
+  players.push(player);
+  // The first run is the top of the first screen.
+  if (players.length === 1) requestAnimationFrame(() => performance.mark('first-run-drawn'));
+  runList.append(player.section);
+  player.fitZoom();
+  byViews.set(player.views, player);
+  watcher.observe(player.views);
+}
+
+function readRuns(text) {
+  if (dataRead < 0) {
+    const at = text.indexOf('"runs":[');
+    if (at < 0) return;
+    dataRead = at + 8;
+  }
+  for (let end; (end = text.indexOf('"}]}', dataRead)) >= 0; dataRead = end + 5) addRun(JSON.parse(text.slice(dataRead, end + 4)));
+}
+
+function readSoFar() {
+  const data = document.getElementById('catalogue');
+  if (data) readRuns(data.textContent);
+  if (document.readyState === 'loading') setTimeout(readSoFar, 10);
+}
+
+// With every run read: the rest of the data (the runs cut out), the summary
+// and the flash map.
+function finish() {
+  const text = document.getElementById('catalogue').textContent;
+  readRuns(text);
+  const catalogue = JSON.parse(text.slice(0, text.indexOf('"runs":[') + 8) + text.slice(dataRead - 1));
+  catalogue.runs = players.map((p) => p.run);
+  const count = catalogue.runs.reduce((sum, run) => sum + run.bitmaps.length, 0);
+  document.getElementById('summary').textContent =
+    `${count} bitmaps in ${catalogue.runs.length} runs, shown from the bytes the program carries. ` +
+    `Flash image: ${grouped(catalogue.imageLength)} bytes, to scale:`;
+  flashMap(catalogue);
+  requestAnimationFrame(() => {
+    // Every run's first bitmap is drawn, and the flash map; this frame shows them.
+    performance.mark('first-frames-drawn');
+    document.documentElement.dataset.ready = performance.now().toFixed(1);
+  });
+}
+
+addEventListener('resize', () => players.forEach((p) => p.fitZoom()));
 
 // Whatever is scrolled to lands below the inspector, however many lines it takes.
 new ResizeObserver(() => document.documentElement.style.setProperty('--inspector-height',
   inspector.offsetHeight + 8 + 'px')).observe(inspector);
 
-const byViews = new Map(players.map((p) => [p.views, p]));
+const byViews = new Map();
 const watcher = new IntersectionObserver((entries) => {
   for (const entry of entries) byViews.get(entry.target).seen(entry.isIntersecting);
 });
-players.forEach((p) => watcher.observe(p.views));
 
-
-requestAnimationFrame(() => {
-  // Every run's first bitmap is drawn; this frame shows them.
-  performance.mark('first-frames-drawn');
-  document.documentElement.dataset.ready = performance.now().toFixed(1);
-});
+readSoFar();
+if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', finish);
+else finish();
