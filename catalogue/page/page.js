@@ -353,28 +353,40 @@ class Player {
   }
 }
 
-// The flash map: the image as one bar, a segment per run, widths to scale.
-function flashMap(catalogue) {
-  const inImage = catalogue.runs
-    .map((run) => ({ run, bitmaps: run.bitmaps.filter((b) => b.offset !== null) }))
-    .filter((s) => s.bitmaps.length)
-    .map((s) => ({ ...s, start: s.bitmaps[0].offset, bytes: s.bitmaps.reduce((sum, b) => sum + b.bytes, 0) }))
-    .sort((a, b) => a.start - b.start);
-  const bar = document.getElementById('flash-bar'), legend = document.getElementById('flash-legend');
-  inImage.forEach((s, i) => {
-    const colour = `hsl(${(i * 360) / inImage.length} 55% 65%)`;
-    const title = `${s.run.name}: ${grouped(s.bytes)} bytes from ${s.bitmaps[0].offsetText}`;
-    bar.append(element('a', { href: '#run-' + s.run.name, textContent: s.run.name, title, tabIndex: -1 }));
-    Object.assign(bar.lastChild.style, { flexGrow: s.bytes, background: colour });
-    bar.lastChild.dataset.bytes = s.bytes;
-    legend.append(element('a', { href: '#run-' + s.run.name, title },
-      [element('span', { textContent: '\u25a0 ', style: `color: ${colour}` }),
-        `${s.run.name} ${(100 * s.bytes / catalogue.imageLength).toFixed(2)} %`]));
-  });
-  const outside = catalogue.runs.filter((run) => run.bitmaps.every((b) => b.offset === null));
-  if (outside.length)
-    legend.append(element('span', { textContent: 'not in the image:' }), ...outside.map((run) =>
-      element('a', { href: '#run-' + run.name, textContent: run.name })));
+// The flash map: the image as one bar, a segment per run, widths to scale and
+// in the order of their offsets, each run added as it arrives; the legend
+// beneath gives each run's share and names the runs outside the image.
+const bar = document.getElementById('flash-bar'), legend = document.getElementById('flash-legend');
+const outsideLabel = element('span', { textContent: 'not in the image:', hidden: true });
+legend.append(outsideLabel);
+const legendOf = new Map();  // segment to its legend entry
+// Holds the place of the runs still to come, so that each segment shows at
+// its scale from the start.
+const toCome = bar.appendChild(element('span'));
+let mapped = 0;
+
+function mapRun(run, imageLength) {
+  const inImage = run.bitmaps.filter((b) => b.offset !== null), href = '#run-' + run.name;
+  if (!inImage.length) {
+    outsideLabel.hidden = false;
+    legend.append(element('a', { href, textContent: run.name }));
+    return;
+  }
+  const start = inImage[0].offset, bytes = inImage.reduce((sum, b) => sum + b.bytes, 0);
+  mapped += bytes;
+  toCome.style.flexGrow = imageLength - mapped;
+  // Hues a golden angle apart stay apart however many runs come.
+  const colour = `hsl(${(legendOf.size * 137.5) % 360} 55% 65%)`;
+  const title = `${run.name}: ${grouped(bytes)} bytes from ${inImage[0].offsetText}`;
+  const segment = element('a', { href, textContent: run.name, title, tabIndex: -1 });
+  Object.assign(segment.style, { flexGrow: bytes, background: colour });
+  Object.assign(segment.dataset, { bytes, start });
+  const entry = element('a', { href, title }, [element('span', { textContent: '\u25a0 ', style: `color: ${colour}` }),
+    `${run.name} ${(100 * bytes / imageLength).toFixed(2)} %`]);
+  const next = [...bar.children].find((s) => Number(s.dataset.start) > start) ?? toCome;
+  bar.insertBefore(segment, next);
+  legend.insertBefore(entry, legendOf.get(next) ?? outsideLabel);
+  legendOf.set(segment, entry);
 }
 
 // The data follows this script in the page, a run after another: each run is
@@ -384,8 +396,11 @@ function flashMap(catalogue) {
 const runList = document.getElementById('runs');
 let dataRead = -1;  // where the next run starts, once the runs have begun
 
+let head;  // what comes before the runs: the image's length
+
 function addRun(run) {
   for (const bitmap of run.bitmaps) bitmap.run = run;
+  mapRun(run, head.imageLength);
   const player = new Player(run);
   players.push(player);
   // The first run is the top of the first screen.
@@ -401,6 +416,7 @@ function readRuns(text) {
     const at = text.indexOf('"runs":[');
     if (at < 0) return;
     dataRead = at + 8;
+    head = JSON.parse(text.slice(0, dataRead) + ']}');
   }
   for (let end; (end = text.indexOf('"}]}', dataRead)) >= 0; dataRead = end + 5) addRun(JSON.parse(text.slice(dataRead, end + 4)));
 }
@@ -411,18 +427,14 @@ function readSoFar() {
   if (document.readyState === 'loading') setTimeout(readSoFar, 10);
 }
 
-// With every run read: the rest of the data (the runs cut out), the summary
-// and the flash map.
+// With every run read, the summary.
 function finish() {
-  const text = document.getElementById('catalogue').textContent;
-  readRuns(text);
-  const catalogue = JSON.parse(text.slice(0, text.indexOf('"runs":[') + 8) + text.slice(dataRead - 1));
-  catalogue.runs = players.map((p) => p.run);
-  const count = catalogue.runs.reduce((sum, run) => sum + run.bitmaps.length, 0);
+  readRuns(document.getElementById('catalogue').textContent);
+  toCome.remove();
+  const count = players.reduce((sum, p) => sum + p.run.bitmaps.length, 0);
   document.getElementById('summary').textContent =
-    `${count} bitmaps in ${catalogue.runs.length} runs, shown from the bytes the program carries. ` +
-    `Flash image: ${grouped(catalogue.imageLength)} bytes, to scale:`;
-  flashMap(catalogue);
+    `${count} bitmaps in ${players.length} runs, shown from the bytes the program carries. ` +
+    `Flash image: ${grouped(head.imageLength)} bytes, to scale:`;
   requestAnimationFrame(() => {
     // Every run's first bitmap is drawn, and the flash map; this frame shows them.
     performance.mark('first-frames-drawn');

@@ -19,7 +19,7 @@ function skip(why) {
 }
 
 // A page of either browser: what the scripts do with it, in one spelling.
-function wrap(page, { touchscreen, setViewport, cdp }) {
+function wrap(page, { touchscreen, setViewport, cdp, close }) {
   const errors = [], requests = [];
   page.on('request', (r) => requests.push(r.url()));
   page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
@@ -45,6 +45,7 @@ function wrap(page, { touchscreen, setViewport, cdp }) {
     setViewport,
     screenshot: (path) => page.screenshot({ path }),
     cdp,
+    close,
   };
 }
 
@@ -81,30 +82,34 @@ export async function launch(name = 'chromium') {
           touchscreen: () => page.touchscreen,
           setViewport: (size) => page.setViewportSize(size),
           cdp: () => context.newCDPSession(page),
+          close: () => context.close(),
         });
       },
-      reducedMotion: true,
       close: () => browser.close(),
     };
   }
-  const browser = await driver.default.launch({
+  // Reduced motion is a preference of the whole browser: a second one, started
+  // when first asked for, has it.
+  const start = (prefs = {}) => driver.default.launch({
     browser: 'firefox', executablePath: paths.firefox, headless: true,
-    extraPrefsFirefox: { 'network.proxy.type': 0, 'browser.shell.checkDefaultBrowser': false },
+    extraPrefsFirefox: { 'network.proxy.type': 0, 'browser.shell.checkDefaultBrowser': false, ...prefs },
   });
+  const browser = await start();
+  let calm = null;
   return {
     name,
-    async newPage({ viewport, touch = false, init } = {}) {
-      const page = await browser.newPage();
+    async newPage({ viewport, touch = false, reducedMotion = false, init } = {}) {
+      const owner = reducedMotion ? (calm ??= await start({ 'ui.prefersReducedMotion': 1 })) : browser;
+      const page = await owner.newPage();
       await page.setViewport({ ...viewport, hasTouch: touch });
       if (init) await page.evaluateOnNewDocument(init);
       return wrap(page, {
         touchscreen: () => page.touchscreen,
         setViewport: (size) => page.setViewport({ ...size, hasTouch: touch }),
         cdp: null,
+        close: () => page.close(),
       });
     },
-    // Media features are emulated over CDP only.
-    reducedMotion: false,
-    close: () => browser.close(),
+    close: () => Promise.all([browser, calm].filter(Boolean).map((b) => b.close())),
   };
 }

@@ -58,6 +58,7 @@ try {
     const still = await over5s(() => document.getElementById('run-farewell').scrollIntoView());
     rows.push({ ...shown, top, still });
     await cdp.detach();
+    await page.close();
   }
   const pct = (x) => `${(100 * x).toFixed(1)} %`;
   console.log('round  first paint  first run  every run  top: task / script   no animation in view: task / script');
