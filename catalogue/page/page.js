@@ -398,9 +398,18 @@ let dataRead = -1;  // where the next run starts, once the runs have begun
 
 let head;  // what comes before the runs: the image's length
 
-function addRun(run) {
+const later = [];  // runs read while the page still loads, below the first screen
+
+function readRun(run) {
   for (const bitmap of run.bitmaps) bitmap.run = run;
   mapRun(run, head.imageLength);
+  // Below the first screen, a run waits for the end of the data: the parser
+  // is not kept from it by building what nobody sees yet.
+  if (later.length || runList.getBoundingClientRect().bottom > innerHeight) later.push(run);
+  else addRun(run);
+}
+
+function addRun(run) {
   const player = new Player(run);
   players.push(player);
   // The first run is the top of the first screen.
@@ -418,19 +427,20 @@ function readRuns(text) {
     dataRead = at + 8;
     head = JSON.parse(text.slice(0, dataRead) + ']}');
   }
-  for (let end; (end = text.indexOf('"}]}', dataRead)) >= 0; dataRead = end + 5) addRun(JSON.parse(text.slice(dataRead, end + 4)));
+  for (let end; (end = text.indexOf('"}]}', dataRead)) >= 0; dataRead = end + 5) readRun(JSON.parse(text.slice(dataRead, end + 4)));
 }
 
 function readSoFar() {
   const data = document.getElementById('catalogue');
   if (data) readRuns(data.textContent);
-  if (document.readyState === 'loading') setTimeout(readSoFar, 10);
+  if (document.readyState === 'loading') setTimeout(readSoFar, 20);
 }
 
 // With every run read, the summary.
 function finish() {
   readRuns(document.getElementById('catalogue').textContent);
   toCome.remove();
+  later.forEach(addRun);
   const count = players.reduce((sum, p) => sum + p.run.bitmaps.length, 0);
   document.getElementById('summary').textContent =
     `${count} bitmaps in ${players.length} runs, shown from the bytes the program carries. ` +
