@@ -104,7 +104,6 @@ try {
     await page.click(box.x + box.width / 2, box.y + box.height / 2);
   };
   const frameOf = (name) => page.evaluate((n) => Number(document.getElementById('run-' + n).dataset.frame), name);
-  const frames = () => page.evaluate(() => [...document.querySelectorAll('section.run')].map((s) => Number(s.dataset.frame)));
 
   // Every run in catalogue order, each listing the same values as `catalogue list`.
   const sections = await page.evaluate(() => [...document.querySelectorAll('section.run')].map((s) => ({
