@@ -1,9 +1,8 @@
 // The catalogue page: decodes each run's pixel bytes as the program carries
 // them (RGB565, high byte first, row-major) and shows every run playing, the
 // listing of its bitmaps, a pixel inspector and a map of the flash image.
+// It draws only what is in view, and nothing while the tab is hidden.
 'use strict';
-
-const catalogue = JSON.parse(document.getElementById('catalogue').textContent);
 
 function decodeBase64(text) {
   if (Uint8Array.fromBase64) return Uint8Array.fromBase64(text);
@@ -31,6 +30,7 @@ function toImageData(bytes, width, height) {
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
 const grouped = (n) => n.toLocaleString('en');
+const nameOf = (bitmap) => (bitmap.entry === '-' ? bitmap.run.name : 'entry ' + bitmap.entry);
 
 function element(tag, properties = {}, children = []) {
   const e = Object.assign(document.createElement(tag), properties);
@@ -39,7 +39,6 @@ function element(tag, properties = {}, children = []) {
 }
 
 // A bitmap's bytes are decoded when it is first drawn or pointed at.
-for (const run of catalogue.runs) for (const bitmap of run.bitmaps) bitmap.run = run;
 function bytesOf(bitmap) {
   bitmap.decoded ??= decodeBase64(bitmap.pixels);
   return bitmap.decoded;
@@ -49,21 +48,19 @@ function imageOf(bitmap) {
   return bitmap.image;
 }
 
-// The pixel inspector: every canvas maps to the bitmap it shows now.
+// The pixel inspector: every canvas maps to the bitmap it shows now. It reads
+// the pixel under the pointer, under a tap, or under a view's keyboard cursor,
+// and reads it again whenever that view moves on to another bitmap.
 const shownOn = new WeakMap();
 const inspector = document.getElementById('inspector');
 const field = (name) => document.getElementById('inspect-' + name);
+let inspected = null;  // { canvas, x, y }
 
-function inspect(event) {
-  const canvas = event.currentTarget, bitmap = shownOn.get(canvas)();
-  const box = canvas.getBoundingClientRect();
-  const x = Math.floor(((event.clientX - box.left) * bitmap.width) / box.width);
-  const y = Math.floor(((event.clientY - box.top) * bitmap.height) / box.height);
-  if (x < 0 || y < 0 || x >= bitmap.width || y >= bitmap.height) return;
+function readInspected() {
+  const { canvas, x, y } = inspected, bitmap = shownOn.get(canvas)();
   const at = 2 * (y * bitmap.width + x), high = bytesOf(bitmap)[at], low = bytesOf(bitmap)[at + 1];
   const rgba = imageOf(bitmap).data.subarray(2 * at, 2 * at + 3);
-  const name = bitmap.entry === '-' ? bitmap.run.name : 'entry ' + bitmap.entry;
-  field('bitmap').textContent = `${bitmap.run.name}: ${name}`;
+  field('bitmap').textContent = `${bitmap.run.name}: ${nameOf(bitmap)}`;
   field('x').textContent = x;
   field('y').textContent = y;
   field('value').textContent = hex((high << 8) | low, 4);
@@ -74,83 +71,255 @@ function inspect(event) {
   inspector.classList.add('active');
 }
 
+function inspectAt(canvas, x, y) {
+  inspected = { canvas, x, y };
+  readInspected();
+}
+
+function stopInspecting(canvas) {
+  if (inspected?.canvas !== canvas) return;
+  inspected = null;
+  inspector.classList.remove('active');
+}
+
+function inspectPointer(event) {
+  const canvas = event.currentTarget, bitmap = shownOn.get(canvas)();
+  const box = canvas.getBoundingClientRect();
+  const x = Math.floor(((event.clientX - box.left) * bitmap.width) / box.width);
+  const y = Math.floor(((event.clientY - box.top) * bitmap.height) / box.height);
+  if (x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height) inspectAt(canvas, x, y);
+}
+
 function bitmapCanvas(width, height, shows) {
   const canvas = element('canvas', { width, height });
   shownOn.set(canvas, shows);
-  canvas.addEventListener('pointermove', inspect);
+  canvas.addEventListener('pointermove', inspectPointer);
+  canvas.addEventListener('pointerdown', inspectPointer);
+  // A finger lifted leaves its reading; a mouse or pen moved away clears it.
+  canvas.addEventListener('pointerleave', (event) => event.pointerType !== 'touch' && stopInspecting(canvas));
   return canvas;
 }
 
+// A list of choices with one tab stop: the arrow keys move the focus, Enter
+// or Space chooses.
+function roving(items, choose, { vertical, container }) {
+  let focused = 0;
+  const focusOn = (i) => {
+    items[focused].tabIndex = -1;
+    focused = i;
+    items[i].tabIndex = 0;
+  };
+  items.forEach((item, i) => {
+    item.tabIndex = i ? -1 : 0;
+    item.addEventListener('focus', () => focusOn(i));
+  });
+  container.addEventListener('keydown', (event) => {
+    const page = vertical ? 10 : 0;
+    const to = { ArrowUp: -1, ArrowLeft: -1, ArrowDown: 1, ArrowRight: 1, PageUp: -page, PageDown: page,
+      Home: -Infinity, End: Infinity }[event.key];
+    if (to) {
+      focusOn(Math.min(items.length - 1, Math.max(0, focused + to)));
+      items[focused].focus({ preventScroll: vertical });
+      if (vertical) keepInView(container, items[focused]);
+    } else if (event.key === 'Enter' || event.key === ' ') {
+      choose(focused);
+    } else {
+      return;
+    }
+    event.preventDefault();
+  });
+  return { focusOn, has: () => container.contains(document.activeElement) };
+}
+
+// Scrolls a listing, and only the listing, so that the line shows below its
+// header.
+function keepInView(listing, row) {
+  const box = listing.getBoundingClientRect(), line = row.getBoundingClientRect();
+  const head = listing.querySelector('thead').offsetHeight;
+  if (line.top < box.top + head) listing.scrollTop -= box.top + head - line.top;
+  else if (line.bottom > box.top + listing.clientHeight) listing.scrollTop += line.bottom - box.top - listing.clientHeight;
+}
+
+// Only runs whose views are on screen play, and none while the tab is hidden:
+// with nothing to move, no frame is asked for.
+const players = [];
+let frameAsked = false;
+function animate() {
+  if (frameAsked || document.hidden || !players.some((p) => p.playing && p.visible)) return;
+  frameAsked = true;
+  requestAnimationFrame(tick);
+}
+function tick(now) {
+  frameAsked = false;
+  for (const player of players) if (player.playing && player.visible) player.tick(now);
+  animate();
+}
+document.addEventListener('visibilitychange', animate);
+
+const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
+
 // A run's player: the current bitmap at 1x and zoomed, play, pause and step.
+// Keys within the run: "." and "," step, "p" plays or pauses; on the enlarged
+// view the arrow keys move the inspector's pixel cursor.
 class Player {
   constructor(run) {
     this.run = run;
     this.frame = 0;
+    this.drawn = -1;
     this.playing = false;
+    this.visible = false;
     const first = run.bitmaps[0], current = () => run.bitmaps[this.frame];
     this.actual = bitmapCanvas(first.width, first.height, current);
     this.zoomed = bitmapCanvas(first.width, first.height, current);
     this.actual.className = 'actual';
     this.zoomed.className = 'zoomed';
+    this.zoomed.tabIndex = 0;
+    this.zoomed.setAttribute('aria-label', `${run.name}, enlarged: the arrow keys move the inspector's pixel cursor`);
+    this.cursor = { x: 0, y: 0, box: element('div', { className: 'cursor', hidden: true }) };
+    // The cursor shows when the view is reached from the keyboard, not clicked.
+    this.zoomed.addEventListener('focus', () => this.zoomed.matches(':focus-visible') && this.moveCursor(0, 0));
+    this.zoomed.addEventListener('blur', () => {
+      this.cursor.box.hidden = true;
+      stopInspecting(this.zoomed);
+    });
+    this.zoomed.addEventListener('keydown', (event) => {
+      const by = event.shiftKey ? 10 : 1;
+      const move = { ArrowLeft: [-by, 0], ArrowRight: [by, 0], ArrowUp: [0, -by], ArrowDown: [0, by] }[event.key];
+      if (!move) return;
+      this.moveCursor(...move);
+      event.preventDefault();
+    });
     this.playButton = element('button', { className: 'play', textContent: 'Play', onclick: () => this.toggle() });
-    const step = (by, text, className) =>
-      element('button', { className, textContent: text, title: 'one frame', onclick: () => this.step(by) });
+    this.playButton.setAttribute('aria-keyshortcuts', 'P');
+    const step = (by, text, className, key) => {
+      const button = element('button', { className, textContent: text, title: `one frame (${key})`, onclick: () => this.step(by) });
+      button.setAttribute('aria-keyshortcuts', key);
+      return button;
+    };
     this.frameText = element('span', { className: 'frame' });
-    const zoom = element('select', { title: 'zoom', onchange: () => this.setZoom(Number(zoom.value)) },
+    this.zoomChoice = element('select', { title: 'zoom', onchange: () => this.fitZoom() },
       [1, 2, 3, 4, 5, 6, 8].map((z) => element('option', { value: z, textContent: z + '\u00d7', selected: z === run.zoom })));
     this.zoomCaption = element('figcaption');
     this.rows = run.bitmaps.map((b, i) =>
-      element('tr', { onclick: () => this.pauseAt(i, true) },
+      element('tr', { onclick: () => this.pauseAt(i) },
         [b.entry, b.size, grouped(b.bytes), b.offsetText, b.crc32].map((text) => element('td', { textContent: text }))));
+    const body = element('tbody', {}, this.rows);
     this.listing = element('div', { className: 'listing' }, [element('table', {}, [
       element('thead', {}, [element('tr', {}, ['entry', 'size', 'bytes', 'offset', 'crc32'].map((t) => element('th', { textContent: t })))]),
-      element('tbody', {}, this.rows)])]);
+      body])]);
+    this.listing.firstChild.setAttribute('role', 'grid');
+    this.listing.firstChild.setAttribute('aria-label', `${run.name}: Enter or Space shows the bitmap of the focused line`);
+    this.rows.forEach((row) => row.setAttribute('aria-selected', 'false'));
+    this.rowFocus = roving(this.rows, (i) => this.pauseAt(i), { vertical: true, container: this.listing });
     const many = run.bitmaps.length > 1;
     this.strip = many && !run.animated
-      ? run.bitmaps.map((b) => {
+      ? run.bitmaps.map((b, i) => {
           const canvas = bitmapCanvas(b.width, b.height, () => b);
           canvas.getContext('2d').putImageData(imageOf(b), 0, 0);
-          canvas.onclick = () => this.pauseAt(run.bitmaps.indexOf(b), true);
+          canvas.onclick = () => this.pauseAt(i);
+          canvas.setAttribute('role', 'option');
+          canvas.setAttribute('aria-label', nameOf(b));
           return canvas;
         })
       : [];
+    const strip = element('div', { className: 'strip' }, this.strip);
+    if (this.strip.length) {
+      strip.setAttribute('role', 'listbox');
+      strip.setAttribute('aria-label', `${run.name}, every glyph: Enter or Space shows it`);
+      this.glyphFocus = roving(this.strip, (i) => this.pauseAt(i), { vertical: false, container: strip });
+    }
     const entries = run.bitmaps[0].entry === '-' ? 'outside bitmap_table'
       : `entries ${run.bitmaps[0].entry}\u2013${run.bitmaps[run.bitmaps.length - 1].entry}`;
+    this.views = element('div', { className: 'views' }, [
+      element('figure', {}, [this.actual, element('figcaption', { textContent: '1\u00d7' })]),
+      element('figure', {}, [element('div', { className: 'zoom-box' }, [this.zoomed, this.cursor.box]), this.zoomCaption])]);
     this.section = element('section', { className: 'run', id: 'run-' + run.name }, [
       element('h2', {}, [run.name + ' ', element('small', { textContent:
         `${entries} \u00b7 ${run.bitmaps.length} \u00d7 ${first.size}` +
         (run.animated ? ` \u00b7 ${run.fps} frames a second` : '') })]),
-      element('div', {}, [
-        element('div', { className: 'views' }, [
-          element('figure', {}, [this.actual, element('figcaption', { textContent: '1\u00d7' })]),
-          element('figure', {}, [this.zoomed, this.zoomCaption])]),
+      element('div', { className: 'player' }, [
         element('div', { className: 'controls' }, many
-          ? [this.playButton, step(-1, '\u25c0 step', 'back'), step(1, 'step \u25b6', 'forward'), zoom, this.frameText]
-          : [zoom, this.frameText]),
-        element('div', { className: 'strip' }, this.strip)]),
+          ? [this.playButton, step(-1, '\u25c0 step', 'back', ','), step(1, 'step \u25b6', 'forward', '.'), this.zoomChoice, this.frameText]
+          : [this.zoomChoice, this.frameText]),
+        this.views,
+        strip]),
       this.listing]);
-    this.setZoom(run.zoom);
+    if (many) {
+      this.section.addEventListener('keydown', (event) => {
+        if (event.target.tagName === 'SELECT' || event.ctrlKey || event.altKey || event.metaKey) return;
+        const action = { '.': () => this.step(1), ',': () => this.step(-1), p: () => this.toggle() }[event.key];
+        if (!action) return;
+        action();
+        event.preventDefault();
+      });
+    }
+    this.zoom = run.zoom;
     this.show(0);
-    if (run.animated) this.play();
+    this.draw();
+    if (run.animated && !reducedMotion.matches) this.play();
   }
 
-  setZoom(zoom) {
+  // The chosen zoom, or the largest below it that fits the page's width.
+  fitZoom() {
+    const room = this.section.clientWidth;
+    let zoom = Number(this.zoomChoice.value);
+    while (zoom > 1 && this.run.bitmaps[0].width * zoom > room) --zoom;
+    if (zoom === this.zoom && this.zoomCaption.textContent) return;
+    this.zoom = zoom;
     for (const canvas of [this.zoomed, ...this.strip]) {
       canvas.style.width = canvas.width * zoom + 'px';
       canvas.style.height = canvas.height * zoom + 'px';
     }
-    this.zoomCaption.textContent = zoom + '\u00d7';
+    this.zoomCaption.textContent = zoom + '\u00d7' + (zoom < Number(this.zoomChoice.value) ? ' (to fit)' : '');
+    this.placeCursor();
+  }
+
+  moveCursor(dx, dy) {
+    const bitmap = this.run.bitmaps[this.frame], c = this.cursor;
+    c.x = Math.min(bitmap.width - 1, Math.max(0, c.x + dx));
+    c.y = Math.min(bitmap.height - 1, Math.max(0, c.y + dy));
+    c.box.hidden = false;
+    this.placeCursor();
+    inspectAt(this.zoomed, c.x, c.y);
+  }
+
+  placeCursor() {
+    const c = this.cursor;
+    Object.assign(c.box.style, { left: c.x * this.zoom + 'px', top: c.y * this.zoom + 'px',
+      width: this.zoom + 'px', height: this.zoom + 'px' });
+  }
+
+  draw() {
+    const image = imageOf(this.run.bitmaps[this.frame]);
+    for (const canvas of [this.actual, this.zoomed]) canvas.getContext('2d').putImageData(image, 0, 0);
+    this.drawn = this.frame;
   }
 
   show(frame) {
     const bitmap = this.run.bitmaps[frame];
     this.rows[this.frame].classList.remove('current');
+    this.rows[this.frame].setAttribute('aria-selected', 'false');
     this.frame = frame;
     this.rows[frame].classList.add('current');
-    for (const canvas of [this.actual, this.zoomed]) canvas.getContext('2d').putImageData(imageOf(bitmap), 0, 0);
-    this.frameText.textContent = `${frame + 1} of ${this.run.bitmaps.length} \u00b7 ` +
-      (bitmap.entry === '-' ? this.run.name : 'entry ' + bitmap.entry);
+    this.rows[frame].setAttribute('aria-selected', 'true');
+    if (!this.rowFocus.has()) this.rowFocus.focusOn(frame);
+    if (this.glyphFocus && !this.glyphFocus.has()) this.glyphFocus.focusOn(frame);
+    if (this.visible) {
+      this.draw();
+      keepInView(this.listing, this.rows[frame]);
+    }
+    this.frameText.textContent = `${frame + 1} of ${this.run.bitmaps.length} \u00b7 ${nameOf(bitmap)}`;
     this.section.dataset.frame = frame;
+    if (inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed)) readInspected();
+  }
+
+  // Whether the views are on screen: called as they come and go.
+  seen(visible) {
+    this.visible = visible;
+    if (!visible) return;
+    if (this.drawn !== this.frame) this.draw();
+    keepInView(this.listing, this.rows[this.frame]);
+    animate();
   }
 
   play() {
@@ -158,82 +327,161 @@ class Player {
     this.startTime = performance.now();
     this.startFrame = this.frame;
     this.playButton.textContent = 'Pause';
+    animate();
   }
 
-  pauseAt(frame, reveal) {
+  pauseAt(frame) {
     this.playing = false;
     this.playButton.textContent = 'Play';
     this.show(frame);
-    if (reveal) this.rows[frame].scrollIntoView({ block: 'nearest' });
   }
 
   toggle() {
-    if (this.playing) this.pauseAt(this.frame, true);
+    if (this.playing) this.pauseAt(this.frame);
     else this.play();
   }
 
   step(by) {
     const count = this.run.bitmaps.length;
-    this.pauseAt((this.frame + by + count) % count, true);
+    this.pauseAt((this.frame + by + count) % count);
   }
 
   tick(now) {
-    if (!this.playing) return;
     const elapsed = Math.max(0, now - this.startTime);
     const frame = (this.startFrame + Math.floor((elapsed * this.run.fps) / 1000)) % this.run.bitmaps.length;
     if (frame !== this.frame) this.show(frame);
   }
 }
 
-// The flash map: the image as one bar, a segment per run, widths to scale.
-function flashMap() {
-  const inImage = catalogue.runs
-    .map((run) => ({ run, bitmaps: run.bitmaps.filter((b) => b.offset !== null) }))
-    .filter((s) => s.bitmaps.length)
-    .map((s) => ({ ...s, start: s.bitmaps[0].offset, bytes: s.bitmaps.reduce((sum, b) => sum + b.bytes, 0) }))
-    .sort((a, b) => a.start - b.start);
-  const bar = document.getElementById('flash-bar'), legend = document.getElementById('flash-legend');
-  inImage.forEach((s, i) => {
-    const colour = `hsl(${(i * 360) / inImage.length} 55% 65%)`;
-    const title = `${s.run.name}: ${grouped(s.bytes)} bytes from ${s.bitmaps[0].offsetText}`;
-    bar.append(element('a', { href: '#run-' + s.run.name, textContent: s.run.name, title }));
-    Object.assign(bar.lastChild.style, { flexGrow: s.bytes, background: colour });
-    bar.lastChild.dataset.bytes = s.bytes;
-    legend.append(element('a', { href: '#run-' + s.run.name, title },
-      [element('span', { textContent: '\u25a0 ', style: `color: ${colour}` }),
-        `${s.run.name} ${(100 * s.bytes / catalogue.imageLength).toFixed(2)} %`]));
-  });
-  // After the pixel arrays, the record that identifies the image (and any
-  // padding before it): a few bytes, in the bar for the sum, in the legend.
-  catalogue.imageEnd.forEach((s) => {
+// The flash map: the image as one bar, a segment per run, widths to scale and
+// in the order of their offsets, each run added as it arrives; the legend
+// beneath gives each run's share and names the runs outside the image.
+const bar = document.getElementById('flash-bar'), legend = document.getElementById('flash-legend');
+const outsideLabel = element('span', { textContent: 'not in the image:', hidden: true });
+legend.append(outsideLabel);
+const legendOf = new Map();  // segment to its legend entry
+// Holds the place of the runs still to come, so that each segment shows at
+// its scale from the start.
+const toCome = bar.appendChild(element('span'));
+let mapped = 0;
+let endOfImage = outsideLabel;  // the legend's first entry after the runs: the record's, once read
+
+// After the pixel arrays, the record that identifies the image (and any
+// padding before it): a few bytes, after the runs still to come.
+function mapImageEnd(segments) {
+  for (const s of segments) {
     const title = `${s.name}: ${grouped(s.bytes)} bytes from ${s.offsetText}` +
       (s.name === 'record' ? ', which identifies the image' : '');
-    bar.append(element('a', { href: '#flash-map', textContent: s.name, title }));
-    Object.assign(bar.lastChild.style, { flexGrow: s.bytes, background: '#fff' });
-    bar.lastChild.dataset.bytes = s.bytes;
-    legend.append(element('span', { textContent: `${s.name} ${grouped(s.bytes)} bytes at ${s.offsetText}`, title }));
+    const segment = element('a', { href: '#flash-map', textContent: s.name, title, tabIndex: -1 });
+    Object.assign(segment.style, { flexGrow: s.bytes, background: '#fff' });
+    segment.dataset.bytes = s.bytes;
+    bar.append(segment);
+    const entry = element('span', { textContent: `${s.name} ${grouped(s.bytes)} bytes at ${s.offsetText}`, title });
+    legend.insertBefore(entry, outsideLabel);
+    if (endOfImage === outsideLabel) endOfImage = entry;
+    mapped += s.bytes;
+  }
+}
+
+function mapRun(run, imageLength) {
+  const inImage = run.bitmaps.filter((b) => b.offset !== null), href = '#run-' + run.name;
+  if (!inImage.length) {
+    outsideLabel.hidden = false;
+    legend.append(element('a', { href, textContent: run.name }));
+    return;
+  }
+  const start = inImage[0].offset, bytes = inImage.reduce((sum, b) => sum + b.bytes, 0);
+  mapped += bytes;
+  toCome.style.flexGrow = imageLength - mapped;
+  // Hues a golden angle apart stay apart however many runs come.
+  const colour = `hsl(${(legendOf.size * 137.5) % 360} 55% 65%)`;
+  const title = `${run.name}: ${grouped(bytes)} bytes from ${inImage[0].offsetText}`;
+  const segment = element('a', { href, textContent: run.name, title, tabIndex: -1 });
+  Object.assign(segment.style, { flexGrow: bytes, background: colour });
+  Object.assign(segment.dataset, { bytes, start });
+  const entry = element('a', { href, title }, [element('span', { textContent: '\u25a0 ', style: `color: ${colour}` }),
+    `${run.name} ${(100 * bytes / imageLength).toFixed(2)} %`]);
+  const next = [...bar.children].find((s) => Number(s.dataset.start) > start) ?? toCome;
+  bar.insertBefore(segment, next);
+  legend.insertBefore(entry, legendOf.get(next) ?? endOfImage);
+  legendOf.set(segment, entry);
+}
+
+// The data follows this script in the page, a run after another: each run is
+// shown as soon as the parser has read it, the first screen long before the
+// last bitmap has arrived. The last pixel string of a run ends it: '"}]}'
+// comes nowhere else, since a quote inside a string is always escaped.
+const runList = document.getElementById('runs');
+let dataRead = -1;  // where the next run starts, once the runs have begun
+
+let head;  // what comes before the runs: the image's length and the record that ends it
+
+const later = [];  // runs read while the page still loads, below the first screen
+
+function readRun(run) {
+  for (const bitmap of run.bitmaps) bitmap.run = run;
+  mapRun(run, head.imageLength);
+  // Below the first screen, a run waits for the end of the data: the parser
+  // is not kept from it by building what nobody sees yet.
+  if (later.length || runList.getBoundingClientRect().bottom > innerHeight) later.push(run);
+  else addRun(run);
+}
+
+function addRun(run) {
+  const player = new Player(run);
+  players.push(player);
+  // The first run is the top of the first screen.
+  if (players.length === 1) requestAnimationFrame(() => performance.mark('first-run-drawn'));
+  runList.append(player.section);
+  player.fitZoom();
+  byViews.set(player.views, player);
+  watcher.observe(player.views);
+}
+
+function readRuns(text) {
+  if (dataRead < 0) {
+    const at = text.indexOf('"runs":[');
+    if (at < 0) return;
+    dataRead = at + 8;
+    head = JSON.parse(text.slice(0, dataRead) + ']}');
+    mapImageEnd(head.imageEnd);
+  }
+  for (let end; (end = text.indexOf('"}]}', dataRead)) >= 0; dataRead = end + 5) readRun(JSON.parse(text.slice(dataRead, end + 4)));
+}
+
+function readSoFar() {
+  const data = document.getElementById('catalogue');
+  if (data) readRuns(data.textContent);
+  if (document.readyState === 'loading') setTimeout(readSoFar, 20);
+}
+
+// With every run read, the summary.
+function finish() {
+  readRuns(document.getElementById('catalogue').textContent);
+  toCome.remove();
+  later.forEach(addRun);
+  const count = players.reduce((sum, p) => sum + p.run.bitmaps.length, 0);
+  document.getElementById('summary').textContent =
+    `${count} bitmaps in ${players.length} runs, shown from the bytes the program carries. ` +
+    `Flash image: ${grouped(head.imageLength)} bytes, to scale:`;
+  requestAnimationFrame(() => {
+    // Every run's first bitmap is drawn, and the flash map; this frame shows them.
+    performance.mark('first-frames-drawn');
+    document.documentElement.dataset.ready = performance.now().toFixed(1);
   });
-  const outside = catalogue.runs.filter((run) => run.bitmaps.every((b) => b.offset === null));
-  if (outside.length)
-    legend.append(element('span', { textContent: 'not in the image:' }), ...outside.map((run) =>
-      element('a', { href: '#run-' + run.name, textContent: run.name })));
 }
 
-const count = catalogue.runs.reduce((sum, run) => sum + run.bitmaps.length, 0);
-document.getElementById('summary').textContent =
-  `${count} bitmaps in ${catalogue.runs.length} runs, shown from the bytes the program carries. ` +
-  `Flash image: ${grouped(catalogue.imageLength)} bytes, to scale:`;
-flashMap();
-const players = catalogue.runs.map((run) => new Player(run));
-document.getElementById('runs').append(...players.map((p) => p.section));
+addEventListener('resize', () => players.forEach((p) => p.fitZoom()));
 
-function tick(now) {
-  for (const player of players) player.tick(now);
-  requestAnimationFrame(tick);
-}
-requestAnimationFrame((now) => {
-  // Every run's first bitmap is drawn; this frame shows them.
-  performance.mark('first-frames-drawn');
-  document.documentElement.dataset.ready = performance.now().toFixed(1);
-  tick(now);
+// Whatever is scrolled to lands below the inspector, however many lines it takes.
+new ResizeObserver(() => document.documentElement.style.setProperty('--inspector-height',
+  inspector.offsetHeight + 8 + 'px')).observe(inspector);
+
+const byViews = new Map();
+const watcher = new IntersectionObserver((entries) => {
+  for (const entry of entries) byViews.get(entry.target).seen(entry.isIntersecting);
 });
+
+readSoFar();
+if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', finish);
+else finish();

@@ -1,44 +1,115 @@
-// The system's Chromium, headless, driven by playwright-core: never a browser
-// that a tool downloads. With no Chromium, no node_modules (npm ci) or a
-// Node.js older than playwright-core needs, the scripts exit with 77, which
-// ctest reports as skipped.
-import { mkdtempSync, rmSync, existsSync } from 'node:fs';
-import { tmpdir } from 'node:os';
-import { join } from 'node:path';
+// The system's browsers, headless: Chromium driven by playwright-core, Firefox
+// (firefox-esr) by puppeteer-core over WebDriver BiDi; never a browser that a
+// tool downloads. Both are wrapped in the same few calls the scripts use. With
+// the browser, its driver (npm ci) or a recent enough Node.js missing, the
+// scripts exit with 77, which ctest reports as skipped.
+import { existsSync } from 'node:fs';
 
 export const SKIP = 77;
-export const chromiumPath = process.env.CHROMIUM ?? '/usr/bin/chromium';
+const paths = {
+  chromium: process.env.CHROMIUM ?? '/usr/bin/chromium',
+  firefox: process.env.FIREFOX ?? '/usr/bin/firefox-esr',
+};
+const packages = { chromium: 'chromium', firefox: 'firefox-esr' };
+const drivers = { chromium: 'playwright-core', firefox: 'puppeteer-core' };
 
-export async function launch(viewport = { width: 1280, height: 900 }) {
-  const node = Number(process.versions.node.split('.')[0]);
-  if (node < 20) {
-    console.log(`skipped: playwright-core needs Node.js 20 or later, this is ${process.version}`);
-    process.exit(SKIP);
-  }
-  if (!existsSync(chromiumPath)) {
-    console.log(`skipped: no Chromium at ${chromiumPath} (apt-get install chromium)`);
-    process.exit(SKIP);
-  }
-  let chromium;
-  try {
-    ({ chromium } = await import('playwright-core'));
-  } catch {
-    console.log('skipped: playwright-core is not installed (run npm ci in tests/browser)');
-    process.exit(SKIP);
-  }
-  const profile = mkdtempSync(join(tmpdir(), 'catalogue-chromium-'));
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: chromiumPath,
-    headless: true,
-    viewport,
-    args: ['--no-sandbox', '--headless', '--disable-gpu', '--disable-background-networking',
-      '--disable-component-update', '--no-first-run', '--disable-sync', '--force-color-profile=srgb'],
-  });
+function skip(why) {
+  console.log(`skipped: ${why}`);
+  process.exit(SKIP);
+}
+
+// A page of either browser: what the scripts do with it, in one spelling.
+function wrap(page, { touchscreen, setViewport, cdp, close }) {
+  const errors = [], requests = [];
+  page.on('request', (r) => requests.push(r.url()));
+  page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
+  page.on('pageerror', (e) => errors.push(e.message));
   return {
-    context,
-    async close() {
-      await context.close();
-      rmSync(profile, { recursive: true, force: true });
+    errors, requests,
+    goto: (url) => page.goto(url),
+    evaluate: (fn, arg) => page.evaluate(fn, arg),
+    // Whether fn(arg) came true within the time given.
+    async waitFor(fn, arg, timeout = 5000) {
+      const until = Date.now() + timeout;
+      while (!(await page.evaluate(fn, arg))) {
+        if (Date.now() > until) return false;
+        await new Promise((resolve) => setTimeout(resolve, 50));
+      }
+      return true;
     },
+    wait: (ms) => new Promise((resolve) => setTimeout(resolve, ms)),
+    move: (x, y) => page.mouse.move(x, y),
+    click: (x, y) => page.mouse.click(x, y),
+    tap: (x, y) => touchscreen().tap(x, y),
+    press: (key) => page.keyboard.press(key),
+    setViewport,
+    screenshot: (path) => page.screenshot({ path }),
+    cdp,
+    close,
+  };
+}
+
+// Starts the browser named ('chromium' or 'firefox'), or exits as skipped.
+export async function launch(name = 'chromium') {
+  const node = Number(process.versions.node.split('.')[0]);
+  if (node < 20) skip(`the browser drivers need Node.js 20 or later, this is ${process.version}`);
+  if (!existsSync(paths[name])) skip(`no ${name} at ${paths[name]} (apt-get install ${packages[name]})`);
+  let driver;
+  try {
+    driver = await import(drivers[name]);
+  } catch {
+    skip(`${drivers[name]} is not installed (run npm ci in tests/browser)`);
+  }
+  if (name === 'chromium') {
+    const browser = await driver.chromium.launch({
+      executablePath: paths.chromium,
+      headless: true,
+      args: ['--no-sandbox', '--headless', '--disable-gpu', '--disable-background-networking',
+        '--disable-component-update', '--no-first-run', '--disable-sync', '--force-color-profile=srgb'],
+    });
+    return {
+      name,
+      // viewport {width, height}; touch: taps work; reducedMotion: the page
+      // is told the reader asks for less motion; init: a script run before the page's.
+      async newPage({ viewport, touch = false, reducedMotion = false, init } = {}) {
+        const context = await browser.newContext({
+          viewport, hasTouch: touch, reducedMotion: reducedMotion ? 'reduce' : 'no-preference' });
+        // Nothing but the file itself may be fetched.
+        await context.route((url) => url.protocol !== 'file:', (route) => route.abort());
+        if (init) await context.addInitScript(init);
+        const page = await context.newPage();
+        return wrap(page, {
+          touchscreen: () => page.touchscreen,
+          setViewport: (size) => page.setViewportSize(size),
+          cdp: () => context.newCDPSession(page),
+          close: () => context.close(),
+        });
+      },
+      close: () => browser.close(),
+    };
+  }
+  // Reduced motion is a preference of the whole browser: a second one, started
+  // when first asked for, has it.
+  const start = (prefs = {}) => driver.default.launch({
+    browser: 'firefox', executablePath: paths.firefox, headless: true,
+    extraPrefsFirefox: { 'network.proxy.type': 0, 'browser.shell.checkDefaultBrowser': false, ...prefs },
+  });
+  const browser = await start();
+  let calm = null;
+  return {
+    name,
+    async newPage({ viewport, touch = false, reducedMotion = false, init } = {}) {
+      const owner = reducedMotion ? (calm ??= await start({ 'ui.prefersReducedMotion': 1 })) : browser;
+      const page = await owner.newPage();
+      await page.setViewport({ ...viewport, hasTouch: touch });
+      if (init) await page.evaluateOnNewDocument(init);
+      return wrap(page, {
+        touchscreen: () => page.touchscreen,
+        setViewport: (size) => page.setViewport({ ...size, hasTouch: touch }),
+        cdp: null,
+        close: () => page.close(),
+      });
+    },
+    close: () => Promise.all([browser, calm].filter(Boolean).map((b) => b.close())),
   };
 }

@@ -1,12 +1,12 @@
 // The catalogue page in a real browser: `catalogue preview` writes it, the
-// system's headless Chromium opens it from the file system, and every check
-// holds it against the bytes the program carries, read by bitmap_dump and
-// expanded to colours here, not by the page's own decoder.
+// system's headless Chromium or Firefox opens it from the file system, and
+// every check holds it against the bytes the program carries, read by
+// bitmap_dump and expanded to colours here, not by the page's own decoder.
 //
-//   node page-test.mjs CATALOGUE BITMAP_DUMP
+//   node page-test.mjs CATALOGUE BITMAP_DUMP [chromium|firefox]
 //
 // Exit status 0 when every check passes, 1 when one fails, 77 (skipped) when
-// Chromium or playwright-core is missing.
+// the browser or its driver is missing.
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -14,9 +14,9 @@ import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { launch } from './browser.mjs';
 
-const [catalogue, bitmapDump] = process.argv.slice(2);
+const [catalogue, bitmapDump, browserName = 'chromium'] = process.argv.slice(2);
 if (!bitmapDump) {
-  console.error('usage: node page-test.mjs CATALOGUE BITMAP_DUMP');
+  console.error('usage: node page-test.mjs CATALOGUE BITMAP_DUMP [chromium|firefox]');
   process.exit(2);
 }
 
@@ -25,12 +25,27 @@ function check(ok, what) {
   if (ok) ++passes;
   else {
     ++failures;
-    console.log(`FAILED: ${what}`);
+    console.log(`FAILED (${browserName}): ${what}`);
+  }
+}
+const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
+
+// Counts the canvas draws of each run (by its section's id) from before the
+// page's own script runs.
+function countDraws() {
+  window.draws = {};
+  for (const name of ['putImageData', 'drawImage']) {
+    const original = CanvasRenderingContext2D.prototype[name];
+    CanvasRenderingContext2D.prototype[name] = function (...args) {
+      const id = this.canvas.closest('section')?.id ?? 'unattached';
+      window.draws[id] = (window.draws[id] ?? 0) + 1;
+      return original.apply(this, args);
+    };
   }
 }
 
 const scratch = mkdtempSync(join(tmpdir(), 'catalogue-page-'));
-const { context, close } = await launch();
+const browser = await launch(browserName);
 try {
   execFileSync(catalogue, ['preview', scratch], { stdio: 'ignore' });
   execFileSync(catalogue, ['flash-image', join(scratch, 'flash.bin')], { stdio: 'ignore' });
@@ -59,121 +74,296 @@ try {
     return rgba;
   };
 
-  const pagePath = join(scratch, 'index.html');
+  const pagePath = join(scratch, 'index.html'), url = pathToFileURL(pagePath).href;
   const pageSize = statSync(pagePath).size;
   check(pageSize <= 10e6, `the page with its data is at most 10 MB: ${pageSize} bytes`);
 
-  // Nothing but the file itself may be asked for: no server, no network.
-  const requests = [], errors = [];
-  await context.route((url) => url.protocol !== 'file:', (route) => route.abort());
-  const page = await context.newPage();
-  page.on('request', (r) => requests.push(r.url()));
-  page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
-  page.on('pageerror', (e) => errors.push(e.message));
-
+  const page = await browser.newPage({ viewport: { width: 1366, height: 768 }, init: countDraws });
   const started = Date.now();
-  await page.goto(pathToFileURL(pagePath).href);
-  await page.waitForFunction(() => document.documentElement.dataset.ready, null, { timeout: 30000 });
+  await page.goto(url);
+  await page.waitFor(() => document.documentElement.dataset.ready, null, 30000);
   const gotoToReady = Date.now() - started;
-  const markedAt = await page.evaluate(() => performance.getEntriesByName('first-frames-drawn')[0].startTime);
-  console.log(`first screen of every run drawn: ${markedAt.toFixed(0)} ms after navigation start ` +
-    `(page mark), ${gotoToReady} ms from goto to the ready flag`);
+  const [firstRun, everyRun] = await page.evaluate(() =>
+    ['first-run-drawn', 'first-frames-drawn'].map((mark) => performance.getEntriesByName(mark)[0].startTime));
+  console.log(`${browserName}: the first run drawn ${firstRun.toFixed(0)} ms, every run's first bitmap and the flash map ` +
+    `${everyRun.toFixed(0)} ms after navigation start (page marks), ${gotoToReady} ms from goto to the ready flag`);
+
+  // Scrolls an element to the middle of the window and waits for the page to
+  // have seen it there; returns its box.
+  const settle = () => page.evaluate(() => new Promise((resolve) =>
+    requestAnimationFrame(() => requestAnimationFrame(() => setTimeout(resolve, 0)))));
+  const reveal = async (selector) => {
+    const box = await page.evaluate((s) => {
+      const e = document.querySelector(s);
+      e.scrollIntoView({ block: 'center', inline: 'nearest' });
+      const r = e.getBoundingClientRect();
+      return { x: r.x, y: r.y, width: r.width, height: r.height };
+    }, selector);
+    await settle();
+    return box;
+  };
+  const clickOn = async (selector) => {
+    const box = await reveal(selector);
+    await page.click(box.x + box.width / 2, box.y + box.height / 2);
+  };
+  const frameOf = (name) => page.evaluate((n) => Number(document.getElementById('run-' + n).dataset.frame), name);
 
   // Every run in catalogue order, each listing the same values as `catalogue list`.
-  const sections = await page.$$eval('section.run', (all) => all.map((s) => ({
+  const sections = await page.evaluate(() => [...document.querySelectorAll('section.run')].map((s) => ({
     id: s.id, rows: [...s.querySelectorAll('tbody tr')].map((tr) => [...tr.cells].map((td) => td.textContent)),
   })));
-  check(JSON.stringify(sections.map((s) => s.id)) === JSON.stringify(runs.map((r) => 'run-' + r.name)),
-    `the runs in catalogue order: ${sections.map((s) => s.id)}`);
+  check(same(sections.map((s) => s.id), runs.map((r) => 'run-' + r.name)), `the runs in catalogue order: ${sections.map((s) => s.id)}`);
   const pageRows = sections.flatMap((s) => s.rows.map((cells) => [cells[0], s.id.slice(4), cells[1],
     cells[2].replaceAll(',', ''), cells[3], cells[4]]));
-  check(pageRows.length === 281 && JSON.stringify(pageRows) === JSON.stringify(listing),
+  check(pageRows.length === 281 && same(pageRows, listing),
     'every bitmap shows the entry, size, bytes, offset and CRC-32 that catalogue list prints');
 
-  // Animations advance, by themselves, and not when paused.
-  const frames = () => page.$$eval('section.run', (all) => all.map((s) => Number(s.dataset.frame)));
-  const animated = await page.$$eval('section.run', (all) =>
-    all.map((s, i) => (s.querySelector('button.play')?.textContent === 'Pause' ? i : -1)).filter((i) => i >= 0));
+  // Nothing is drawn that nobody sees: at the top only the runs whose views
+  // are in the window, and nothing at all with no animated run in view.
+  const drawsOver = async (ms) => {
+    await page.evaluate(() => { window.draws = {}; });
+    await page.wait(ms);
+    return page.evaluate(() => window.draws);
+  };
+  const inView = () => page.evaluate(() => [...document.querySelectorAll('section.run')].filter((s) => {
+    const r = s.querySelector('.views').getBoundingClientRect();
+    return r.bottom > 0 && r.top < innerHeight;
+  }).map((s) => s.id));
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await settle();
+  const topDraws = await drawsOver(1000), topInView = await inView();
+  check(topDraws['run-bolt'] > 0 && Object.keys(topDraws).every((id) => topInView.includes(id)),
+    `at the top only the runs in view are drawn (${topInView}): ${JSON.stringify(topDraws)}`);
+  await reveal('#run-farewell');
+  const stillInView = await inView();
+  check(same(stillInView.filter((id) => !id.startsWith('run-farewell')), []), `only the farewell screens in view: ${stillInView}`);
+  const stillDraws = await drawsOver(1000);
+  check(same(stillDraws, {}), `with no animated run in view nothing is drawn: ${JSON.stringify(stillDraws)}`);
+
+  // The runs that play by themselves advance when in view.
+  const animated = await page.evaluate(() => [...document.querySelectorAll('section.run')]
+    .map((s, i) => (s.querySelector('button.play')?.textContent === 'Pause' ? i : -1)).filter((i) => i >= 0));
   // Pictures that move: runs of more than one bitmap at least 16 pixels each way (not the fonts).
   const moving = runs.flatMap((r, i) => (r.bitmaps.length > 1 && r.bitmaps[0].width >= 16 && r.bitmaps[0].height >= 16 ? [i] : []));
-  check(JSON.stringify(animated) === JSON.stringify(moving), `the runs that play by themselves: ${animated}`);
-  const before = await frames();
-  const advanced = await page.waitForFunction((before) => {
-    const now = [...document.querySelectorAll('section.run')].map((s) => Number(s.dataset.frame));
-    return before.every((f, i) => f === -1 || now[i] !== f);
-  }, before.map((f, i) => (animated.includes(i) ? f : -1)), { timeout: 5000 }).then(() => true, () => false);
-  check(advanced, 'every animated run moves on to another frame');
-  const bolt = page.locator('#run-bolt');
-  await bolt.locator('button.play').click();
-  const paused = (await frames())[0];
-  await page.waitForTimeout(400);
-  check((await frames())[0] === paused, 'a paused run stays on its frame');
+  check(same(animated, moving), `the runs that play by themselves: ${animated}`);
+  for (const i of animated) {
+    const name = runs[i].name, before = await frameOf(name);
+    await reveal(`#run-${name} .views`);
+    const advanced = await page.waitFor(([n, f]) => Number(document.getElementById('run-' + n).dataset.frame) !== f, [name, before], 5000);
+    check(advanced, `${name}, in view, moves on to another frame`);
+  }
+  await clickOn('#run-bolt button.play');
+  const paused = await frameOf('bolt');
+  await page.wait(400);
+  check((await frameOf('bolt')) === paused, 'a paused run stays on its frame');
 
   // At 1x the canvas holds exactly the bytes' colours; single steps move by one.
-  // (The pixels come back as a latin1 string: an array of numbers takes Playwright long.)
-  const drawn = async (section) => {
-    const { rgba, box } = await section.locator('canvas.actual').evaluate((c) => ({
-      rgba: String.fromCharCode(...c.getContext('2d').getImageData(0, 0, c.width, c.height).data),
-      box: [c.getBoundingClientRect().width, c.getBoundingClientRect().height],
-    }));
-    return { rgba: Buffer.from(rgba, 'latin1'), box };
-  };
+  // (The pixels come back as a latin1 string: an array of numbers takes long.)
+  const drawn = (name) => page.evaluate((n) => {
+    const c = document.querySelector(`#run-${n} canvas.actual`), r = c.getBoundingClientRect();
+    return { rgba: String.fromCharCode(...c.getContext('2d').getImageData(0, 0, c.width, c.height).data), box: [r.width, r.height] };
+  }, name);
   for (const run of runs) {
-    const section = page.locator('#run-' + run.name);
     const shows = async (i, what) => {
-      const { rgba, box } = await drawn(section);
+      const { rgba, box } = await drawn(run.name);
       const b = run.bitmaps[i];
       check(box[0] === b.width && box[1] === b.height, `${run.name}: the 1x view is ${b.width}x${b.height}: ${box}`);
-      check(rgba.equals(expectedRgba(b)), `${run.name}: ${what} shows bitmap ${i}'s bytes`);
+      const shown = run.bitmaps.findIndex((other) => Buffer.from(rgba, 'latin1').equals(expectedRgba(other)));
+      check(shown === i, `${run.name}: ${what} shows bitmap ${i}'s bytes, not ${shown}'s`);
     };
     if (run.bitmaps.length === 1) {
+      await reveal(`#run-${run.name} .views`);
       await shows(0, 'its only bitmap');
       continue;
     }
-    await section.locator('tbody tr').nth(1).click();
+    // A playing run keeps its listing on the line it shows: pause it first.
+    if ((await page.evaluate((n) => document.querySelector(`#run-${n} button.play`).textContent, run.name)) === 'Pause')
+      await clickOn(`#run-${run.name} button.play`);
+    await clickOn(`#run-${run.name} tbody tr:nth-child(2)`);
     await shows(1, 'the second listed bitmap, clicked,');
-    await section.locator('button.forward').click();
-    check(Number(await section.getAttribute('data-frame')) === 2 % run.bitmaps.length, `${run.name}: step forward`);
+    await clickOn(`#run-${run.name} button.forward`);
+    check((await frameOf(run.name)) === 2 % run.bitmaps.length, `${run.name}: step forward`);
     await shows(2 % run.bitmaps.length, 'a step forward');
-    await section.locator('button.back').click();
-    await section.locator('button.back').click();
+    await clickOn(`#run-${run.name} button.back`);
+    await clickOn(`#run-${run.name} button.back`);
     await shows(0, 'two steps back');
   }
 
-  // The inspector, on the second-style digit 0 (entry 269), pixel (1, 0), in
-  // both views; its flash offset is counted here from the bitmaps before it.
-  const zero = bitmaps.find((b) => b.entry === '269');
-  const zeroAt = bitmaps.filter((b) => b.entry !== '-' && Number(b.entry) < 269)
-    .reduce((sum, b) => sum + b.width * b.height * 2, 0);
-  check(flash.subarray(zeroAt, zeroAt + zero.bytes.length).equals(zero.bytes), 'the flash image holds entry 269 there');
-  const reading = () => page.$$eval('#inspector b', (all) => all.map((b) => b.textContent));
-  const pointAt = async (canvas, x, y) => {
-    await canvas.evaluate((c) => c.scrollIntoView({ block: 'center' }));
-    const box = await canvas.boundingBox();
-    const scale = box.width / (await canvas.evaluate((c) => c.width));
-    await page.mouse.move(box.x + (x + 0.5) * scale, box.y + (y + 0.5) * scale);
-  };
-  const cool = page.locator('#run-digits_cool');
-  await cool.locator('tbody tr').nth(0).click();
-  const zeroExpected = JSON.stringify(['1', '0', '80EC', '80 EC', '0x' + (zeroAt + 2).toString(16).padStart(8, '0')]);
-  for (const view of ['canvas.actual', 'canvas.zoomed']) {
-    await pointAt(cool.locator(view), 1, 0);
-    const got = await reading();
-    check(JSON.stringify(got) === zeroExpected, `the inspector on entry 269 (1, 0) in ${view}: ${got}, not ${zeroExpected}`);
-    check((await page.textContent('#inspect-bitmap')).includes('entry 269'), `the inspector names entry 269 in ${view}`);
+  // From the keyboard: Tab from the top reaches the first run's listing, on
+  // the line shown; the arrows move the focus, Enter shows the line, "." steps,
+  // "p" plays and pauses; the listing is one tab stop; focus is always visible.
+  const focused = () => page.evaluate(() => {
+    const e = document.activeElement, style = getComputedStyle(e);
+    return { run: e.closest('section')?.id, row: e.matches('tbody tr') ? e.sectionRowIndex : -1,
+      tag: e.tagName, visible: style.outlineStyle !== 'none' && parseFloat(style.outlineWidth) >= 2 };
+  });
+  await clickOn('#run-bolt tbody tr:nth-child(8)');
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.click(4, 20);  // beside the title: Tab starts from the top
+  let tabs = 0, at = await focused();
+  const unseen = [];
+  while (!(at.run === 'run-bolt' && at.row >= 0) && tabs < 30) {
+    await page.press('Tab');
+    ++tabs;
+    at = await focused();
+    if (!at.visible) unseen.push(at.tag);
   }
-  // Outside the table there is no flash offset.
-  const farewell = bitmaps.find((b) => b.run === 'farewell');
-  const v = farewell.bytes.readUInt16BE(2 * (5 * 80 + 40));
-  await pointAt(page.locator('#run-farewell canvas.zoomed'), 40, 5);
-  const farewellExpected = JSON.stringify(['40', '5', v.toString(16).toUpperCase().padStart(4, '0'),
-    farewell.bytes.subarray(2 * (5 * 80 + 40), 2 * (5 * 80 + 40) + 2).toString('hex').toUpperCase().replace(/(..)(..)/, '$1 $2'), '-']);
-  check(JSON.stringify(await reading()) === farewellExpected, `the inspector on farewell (40, 5): ${await reading()}`);
+  check(at.row === 7, `Tab reaches bolt's listing on the line shown (7): line ${at.row} after ${tabs} tabs`);
+  check(unseen.length === 0, `focus is visible on every stop on the way: not on ${unseen}`);
+  await page.press('ArrowDown');
+  await page.press('ArrowDown');
+  check((await focused()).row === 9 && (await frameOf('bolt')) === 7, 'the arrows move the focus, not the frame');
+  await page.press('Enter');
+  check((await frameOf('bolt')) === 9, `Enter shows the focused line: frame ${await frameOf('bolt')}`);
+  await page.press('.');
+  check((await frameOf('bolt')) === 10, `"." steps the focused run: frame ${await frameOf('bolt')}`);
+  await page.press('p');
+  const playing = await page.evaluate(() => document.querySelector('#run-bolt button.play').textContent);
+  await page.press('p');
+  check(playing === 'Pause', `"p" plays the focused run: ${playing}`);
+  await page.press('Tab');
+  check((await focused()).run !== 'run-bolt' || (await focused()).row === -1, 'the listing is a single tab stop');
+  await page.evaluate(() => document.querySelector('#run-capitals .strip [tabindex="0"]').focus());
+  const glyph = await frameOf('capitals');
+  await page.press('ArrowRight');
+  await page.press('ArrowRight');
+  await page.press(' ');
+  check((await frameOf('capitals')) === glyph + 2, `a font glyph is chosen with the arrows and Space: ${await frameOf('capitals')}`);
+
+  // The inspector: several pixels of a digit and of a full screen, against
+  // the bytes and the offsets `catalogue list` prints; the flash image holds
+  // the same bytes there.
+  // (Outside the table there is no flash offset.)
+  const expectedReading = (b, x, y) => {
+    const at = 2 * (y * b.width + x), pair = b.bytes.subarray(at, at + 2), value = pair.toString('hex').toUpperCase();
+    const row = b.entry !== '-' && listing.find((line) => line[0] === b.entry);
+    if (!row) return [String(x), String(y), value, value.replace(/(..)(..)/, '$1 $2'), '-'];
+    const offset = Number(row[4]) + at;
+    check(flash.subarray(offset, offset + 2).equals(pair), `the flash image holds entry ${b.entry} (${x}, ${y}) at ${offset}`);
+    return [String(x), String(y), value, value.replace(/(..)(..)/, '$1 $2'), '0x' + offset.toString(16).padStart(8, '0')];
+  };
+  const reading = () => page.evaluate(() => ({
+    fields: [...document.querySelectorAll('#inspector b')].map((b) => b.textContent),
+    bitmap: document.getElementById('inspect-bitmap').textContent,
+    shown: getComputedStyle(document.querySelector('#inspector .reading')).visibility !== 'hidden',
+  }));
+  const pointAt = async (selector, x, y) => {
+    const box = await reveal(selector);
+    const scale = box.width / (await page.evaluate((s) => document.querySelector(s).width, selector));
+    // Whole pixels of the window, which some drivers round to: the first
+    // within the bitmap's pixel.
+    await page.move(Math.ceil(box.x + x * scale), Math.ceil(box.y + y * scale));
+  };
+  const zero = bitmaps.find((b) => b.entry === '269'), boltRun = runs.find((r) => r.name === 'bolt').bitmaps, bolt4 = boltRun[4];
+  await clickOn('#run-digits_cool tbody tr:nth-child(1)');
+  await clickOn('#run-bolt tbody tr:nth-child(5)');
+  const probes = [['digits_cool', 'canvas.actual', zero, 1, 0], ['digits_cool', 'canvas.zoomed', zero, 1, 0],
+    ['digits_cool', 'canvas.zoomed', zero, 4, 6], ['digits_cool', 'canvas.actual', zero, 7, 10], ['digits_cool', 'canvas.zoomed', zero, 8, 11],
+    ['bolt', 'canvas.zoomed', bolt4, 40, 70], ['bolt', 'canvas.zoomed', bolt4, 79, 159], ['bolt', 'canvas.actual', bolt4, 3, 100]];
+  for (const [run, view, b, x, y] of probes) {
+    await pointAt(`#run-${run} ${view}`, x, y);
+    const got = await reading(), want = expectedReading(b, x, y);
+    check(same(got.fields, want) && got.bitmap === `${run}: entry ${b.entry}`,
+      `the inspector on entry ${b.entry} (${x}, ${y}) in ${view}: ${got.bitmap} ${got.fields}, not ${want}`);
+  }
+  await pointAt('#run-farewell canvas.zoomed', 40, 5);
+  const farewellWant = expectedReading(bitmaps.find((b) => b.run === 'farewell'), 40, 5);
+  check(same((await reading()).fields, farewellWant), `the inspector on farewell (40, 5): ${(await reading()).fields}`);
+  // It clears when the pointer leaves.
+  await page.move(1, 1);
+  check(!(await reading()).shown, 'the reading clears when the pointer leaves the bitmap');
+
+  // A still pointer over a playing run reads the bitmap under it.
+  await clickOn('#run-bolt button.play');
+  await pointAt('#run-bolt canvas.zoomed', 40, 70);
+  const firstRead = await frameOf('bolt');
+  await page.waitFor((f) => Number(document.getElementById('run-bolt').dataset.frame) !== f, firstRead, 3000);
+  const { frame: playedTo, got: followed } = await page.evaluate(() => ({
+    frame: Number(document.getElementById('run-bolt').dataset.frame),
+    got: [...document.querySelectorAll('#inspector b')].map((b) => b.textContent) }));
+  check(playedTo !== firstRead && same(followed, expectedReading(boltRun[playedTo], 40, 70)),
+    `a still pointer reads each frame: frame ${playedTo}, ${followed}`);
+  // The highlighted line stays in its listing's view, and the page holds still.
+  const scrolled = await page.evaluate(() => scrollY);
+  await page.waitFor(() => Number(document.getElementById('run-bolt').dataset.frame) >= 25, null, 3000);
+  const followsLine = await page.evaluate(() => {
+    const listing = document.querySelector('#run-bolt .listing').getBoundingClientRect();
+    const line = document.querySelector('#run-bolt tr.current').getBoundingClientRect();
+    return line.top >= listing.top - 0.5 && line.bottom <= listing.bottom + 0.5;
+  });
+  check(followsLine && (await page.evaluate(() => scrollY)) === scrolled,
+    'the playing line stays in its listing\'s view without moving the page');
+  await clickOn('#run-bolt button.play');
+
+  // The keyboard's pixel cursor reads what pointing reads.
+  await page.move(1, 1);
+  await reveal('#run-digits_cool canvas.zoomed');
+  await page.evaluate(() => document.querySelector('#run-digits_cool select').focus());
+  await page.press('Tab');
+  for (const key of ['ArrowRight', 'ArrowRight', 'ArrowRight', 'ArrowRight', 'ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowDown', 'ArrowDown']) await page.press(key);
+  const cursor = await page.evaluate(() => {
+    const c = document.querySelector('#run-digits_cool canvas.zoomed').getBoundingClientRect();
+    const k = document.querySelector('#run-digits_cool .cursor').getBoundingClientRect();
+    return [Math.round((k.x - c.x) / k.width), Math.round((k.y - c.y) / k.height), k.width > 0];
+  });
+  const keyed = await reading();
+  check(same(keyed.fields, expectedReading(zero, 4, 6)) && same(cursor, [4, 6, true]),
+    `the keyboard cursor at (4, 6) shows there and reads it: ${cursor} ${keyed.fields}`);
+
+  // Every layout: no sideways scroll; on the desktop sizes the first run's
+  // controls are on the first screen and free; the inspector overlaps nothing
+  // at the top of the page; no listing is cut off by its scrollbar.
+  const layout = () => page.evaluate(() => {
+    window.scrollTo(0, 0);
+    const inspector = document.getElementById('inspector').getBoundingClientRect();
+    // (Lines scrolled out of a listing are clipped there: the listing stands for them.)
+    const overlaps = [...document.querySelectorAll('header *, #run-bolt *:not(.listing *)')].filter((e) => {
+      const r = e.getBoundingClientRect();
+      return r.width && r.height && r.bottom > inspector.top + 0.5 && r.top < inspector.bottom - 0.5 &&
+        r.right > inspector.left && r.left < inspector.right;
+    }).map((e) => e.tagName + '.' + e.className);
+    const hidden = [...document.querySelectorAll('#run-bolt .controls > *')].filter((e) => {
+      const r = e.getBoundingClientRect(), hit = document.elementFromPoint(r.x + r.width / 2, r.y + r.height / 2);
+      return r.bottom > innerHeight || !(hit && e.contains(hit));
+    }).map((e) => e.className || e.tagName);
+    const cut = [...document.querySelectorAll('.listing')].filter((l) => l.scrollWidth > l.clientWidth
+      || l.firstChild.getBoundingClientRect().right > l.getBoundingClientRect().left + l.clientWidth + 0.5)
+      .map((l) => l.closest('section').id);
+    const wide = [...document.querySelectorAll('canvas, .listing, .controls')].filter((e) =>
+      e.getBoundingClientRect().right > document.documentElement.clientWidth + 0.5).map((e) => e.closest('section').id);
+    return { sideways: document.documentElement.scrollWidth - document.documentElement.clientWidth, overlaps, hidden, cut,
+      wide: [...new Set(wide)], inspector: [inspector.top, inspector.bottom, inspector.right],
+      clipped: document.getElementById('inspector').scrollWidth > document.getElementById('inspector').clientWidth };
+  });
+  const sizes = [[1280, 720], [1366, 768], [1920, 1080], [390, 844], [320, 640]];
+  for (const [width, height] of sizes) {
+    await page.setViewport({ width, height });
+    await settle();
+    const got = await layout(), what = `at ${width}x${height}`;
+    check(got.sideways <= 0, `${what} the page does not scroll sideways: ${got.sideways} px`);
+    check(same(got.wide, []), `${what} every player and listing fits the width: not ${got.wide}`);
+    check(same(got.overlaps, []), `${what} the inspector overlaps nothing: ${got.overlaps}`);
+    check(same(got.cut, []), `${what} no listing is cut off by its scrollbar: ${got.cut}`);
+    check(got.inspector[0] >= 0 && got.inspector[1] <= height && got.inspector[2] <= width && !got.clipped,
+      `${what} the inspector is on screen and whole: ${got.inspector}`);
+    if (width >= 1280) check(same(got.hidden, []), `${what} the first run's controls are on the first screen, free: not ${got.hidden}`);
+  }
+  // Scrolled down, the inspector stays on screen, and what is jumped to lands below it.
+  await page.setViewport({ width: 390, height: 844 });
+  await clickOn('#flash-legend a[href="#run-smoke"]');
+  await settle();
+  const below = await page.evaluate(() => [document.getElementById('inspector').getBoundingClientRect().top,
+    document.getElementById('inspector').getBoundingClientRect().bottom, document.getElementById('run-smoke').getBoundingClientRect().top]);
+  check(below[0] === 0 && below[2] >= below[1] - 1, `a run jumped to shows below the inspector at the top: ${below}`);
+  await page.setViewport({ width: 1366, height: 768 });
+  await settle();
 
   // The flash map: one segment per run of the image, in its order, then the
-  // record, sized to scale, adding up to the image, each leading to its run.
-  const bar = await page.$eval('#flash-bar', (e) => e.clientWidth);
-  const segments = await page.$$eval('#flash-bar a', (all) => all.map((a) => ({
+  // record, adding up to the image, each leading to its run; widths to scale,
+  // except that the thinnest keep 8 px and the rest share what is left in
+  // proportion.
+  const bar = await page.evaluate(() => document.getElementById('flash-bar').clientWidth);
+  const segments = await page.evaluate(() => [...document.querySelectorAll('#flash-bar a')].map((a) => ({
     href: a.getAttribute('href'), bytes: Number(a.dataset.bytes), width: a.getBoundingClientRect().width,
     title: a.title })));
   check(recordLine.length === 1 && segments.at(-1).title.startsWith(`record: 16 bytes from ${recordLine[0][4]}`),
@@ -181,21 +371,56 @@ try {
   const inImage = runs.filter((r) => r.bitmaps[0].entry !== '-')
     .map((r) => ({ href: '#run-' + r.name, bytes: r.bitmaps.reduce((s, b) => s + b.bytes.length, 0) }))
     .concat({ href: '#flash-map', bytes: 16 });  // the record that identifies the image
-  check(JSON.stringify(segments.map((s) => [s.href, s.bytes])) === JSON.stringify(inImage.map((s) => [s.href, s.bytes])),
+  check(same(segments.map((s) => [s.href, s.bytes]), inImage.map((s) => [s.href, s.bytes])),
     `a segment per run of the image, in its order, with its byte count: ${JSON.stringify(segments)}`);
   const total = segments.reduce((sum, s) => sum + s.bytes, 0);
   check(total === flash.length && total === 5892540 + 16, `the segments add up to the image: ${total}`);
   check(Math.abs(segments.reduce((sum, s) => sum + s.width, 0) - bar) < 1, 'the segments fill the bar');
-  check(segments.every((s) => Math.abs(s.width - (bar * s.bytes) / flash.length) < 1), 'each segment is drawn to scale');
-  await page.click('#flash-bar a[href="#run-smoke"]');
-  check(await page.evaluate(() => document.querySelector(':target')?.id) === 'run-smoke', 'a segment leads to its run');
+  const thin = new Set();
+  for (let grew = true; grew;) {
+    grew = false;
+    const rest = segments.filter((s) => !thin.has(s)), restBytes = rest.reduce((sum, s) => sum + s.bytes, 0);
+    for (const s of rest) if (((bar - 8 * thin.size) * s.bytes) / restBytes < 8) grew = thin.add(s);
+  }
+  const restBytes = segments.filter((s) => !thin.has(s)).reduce((sum, s) => sum + s.bytes, 0);
+  check(thin.size >= 3 && segments.every((s) => Math.abs(s.width - (thin.has(s) ? 8 : ((bar - 8 * thin.size) * s.bytes) / restBytes)) < 1),
+    `each segment is drawn to scale, the thinnest at 8 px: ${segments.map((s) => s.width.toFixed(1))}`);
+  for (const run of ['digits_cool', 'smoke']) {
+    await clickOn(`#flash-bar a[href="#run-${run}"]`);
+    check(await page.evaluate(() => document.querySelector(':target')?.id) === 'run-' + run, `a segment leads to ${run}`);
+  }
 
-  check(errors.length === 0, `no console errors: ${errors}`);
-  const outside = requests.filter((url) => !url.startsWith('file:'));
+  // A phone: a tap on a pixel inspects it.
+  const phone = await browser.newPage({ viewport: { width: 390, height: 844 }, touch: true });
+  await phone.goto(url);
+  await phone.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+  await phone.evaluate(() => document.querySelector('#run-bolt button.play').click());
+  const bolt = await phone.evaluate(() => {
+    const c = document.querySelector('#run-bolt canvas.zoomed');
+    c.scrollIntoView({ block: 'center' });
+    const r = c.getBoundingClientRect();
+    return { x: r.x, y: r.y, scale: r.width / c.width, frame: Number(c.closest('section').dataset.frame) };
+  });
+  await phone.tap(Math.ceil(bolt.x + 40 * bolt.scale), Math.ceil(bolt.y + 70 * bolt.scale));
+  const tapped = await phone.evaluate(() => [...document.querySelectorAll('#inspector b')].map((b) => b.textContent));
+  check(same(tapped, expectedReading(boltRun[bolt.frame], 40, 70)), `a tap on bolt (40, 70) reads it: ${tapped}`);
+  check(phone.errors.length === 0, `no console errors on the phone: ${phone.errors}`);
+
+  // Asked for less motion, nothing plays by itself.
+  const calm = await browser.newPage({ viewport: { width: 1366, height: 768 }, reducedMotion: true });
+  await calm.goto(url);
+  await calm.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+  await calm.wait(500);
+  const still = await calm.evaluate(() => [...document.querySelectorAll('section.run')].map((s) =>
+    [Number(s.dataset.frame), s.querySelector('button.play')?.textContent ?? 'Play']));
+  check(still.every(([frame, button]) => frame === 0 && button === 'Play'), `with reduced motion every run starts paused: ${still}`);
+
+  check(page.errors.length === 0, `no console errors: ${page.errors}`);
+  const outside = page.requests.filter((u) => !u.startsWith('file:'));
   check(outside.length === 0, `no request but the file: ${outside}`);
 } finally {
-  await close();
+  await browser.close();
   rmSync(scratch, { recursive: true, force: true });
 }
-console.log(`browser: ${passes} passed, ${failures} failed`);
+console.log(`browser (${browserName}): ${passes} passed, ${failures} failed`);
 process.exit(failures ? 1 : 0);

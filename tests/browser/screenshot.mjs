@@ -17,25 +17,24 @@ if (!out) {
   process.exit(2);
 }
 const scratch = mkdtempSync(join(tmpdir(), 'catalogue-page-'));
-const { context, close } = await launch({ width: 1024, height: 820 });
+const browser = await launch('chromium');
 try {
   execFileSync(catalogue, ['preview', scratch], { stdio: 'ignore' });
-  const page = await context.newPage();
+  // Asked for less motion, every run starts paused on its first bitmap.
+  const page = await browser.newPage({ viewport: { width: 1024, height: 820 }, reducedMotion: true });
   await page.goto(pathToFileURL(join(scratch, 'index.html')).href);
-  await page.waitForFunction(() => document.documentElement.dataset.ready);
-  // Every run stopped on its first bitmap (the bolt part way through its turn).
-  for (const section of await page.locator('section.run').all()) {
-    const play = section.locator('button.play');
-    if (await play.count() && (await play.textContent()) === 'Pause') await play.click();
-    if (await section.locator('tbody tr').count() > 1) await section.locator('tbody tr').nth(0).click();
-  }
-  await page.locator('#run-bolt tbody tr').nth(4).click();
-  await page.evaluate(() => window.scrollTo(0, 0));
-  const zoomed = await page.locator('#run-bolt canvas.zoomed').boundingBox();
-  await page.mouse.move(zoomed.x + 40 * 3 + 1, zoomed.y + 70 * 3 + 1);  // pixel (40, 70)
-  await page.screenshot({ path: out });
+  await page.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+  // The bolt part way through its turn, the pointer on its pixel (40, 70).
+  const zoomed = await page.evaluate(() => {
+    document.querySelectorAll('#run-bolt tbody tr')[4].click();
+    window.scrollTo(0, 0);
+    const box = document.querySelector('#run-bolt canvas.zoomed').getBoundingClientRect();
+    return { x: box.x, y: box.y };
+  });
+  await page.move(zoomed.x + 40 * 3 + 1, zoomed.y + 70 * 3 + 1);
+  await page.screenshot(out);
   console.log(`${out}: the top of the catalogue page`);
 } finally {
-  await close();
+  await browser.close();
   rmSync(scratch, { recursive: true, force: true });
 }
