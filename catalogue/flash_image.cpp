@@ -54,7 +54,11 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
   segments_.push_back({ImageSegment::Kind::record, "record", 0, nullptr, next, record_.data(), kRecordSize});
 }
 
-uint64_t FlashImage::length() const { return uint64_t{record_offset()} + kRecordSize; }
+uint64_t image_length(const std::vector<ImageSegment>& segments) {
+  return uint64_t{segments.back().offset} + segments.back().size;
+}
+
+uint64_t FlashImage::length() const { return image_length(segments_); }
 
 uint32_t FlashImage::offset_of(size_t entry) const { return entry < offsets_.size() ? offsets_[entry] : kNoOffset; }
 
