@@ -1,7 +1,7 @@
 /*
  * Failing stdio calls on request, for running a program's write-error paths
  * as a process. Linked into a test build of the program with
- *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose,--wrap=openat,--wrap=writev
+ *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose,--wrap=openat,--wrap=writev,--wrap=close
  * so that the program's own calls reach these first. The program's code is
  * unchanged; only what the C library answers is.
  *
@@ -11,6 +11,9 @@
  *           (a disk that filled midway);
  *   fflush  returns EOF with errno EIO and leaves the buffered bytes buffered;
  *   fclose  closes the file (the bytes reach it) and returns EOF, errno EIO.
+ * STDIO_FAULT=close:<n> makes the n-th close of a descriptor open for writing,
+ * other than the standard ones, fail after closing it, with errno EIO (as a
+ * network file system reports a write error).
  * Every fclose of such a file also writes "<fclose>" and a newline to
  * standard error, so that a test sees whether a message came before it.
  *
@@ -43,6 +46,7 @@ int __real_fflush(FILE *file);
 int __real_fclose(FILE *file);
 int __real_openat(int dir, const char *path, int flags, ...);
 ssize_t __real_writev(int fd, const struct iovec *parts, int count);
+int __real_close(int fd);
 
 static int is_standard(FILE *file) { return file == NULL || file == stdout || file == stderr || file == stdin; }
 
@@ -119,4 +123,14 @@ ssize_t __wrap_writev(int fd, const struct iovec *parts, int count) {
   struct iovec first = parts[0];
   if (first.iov_len > 16384) first.iov_len = 16384;
   return __real_writev(fd, &first, 1);
+}
+
+int __wrap_close(int fd) {
+  static unsigned calls;
+  const int flags = fcntl(fd, F_GETFL);
+  if (fd <= STDERR_FILENO || flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return __real_close(fd);
+  const int result = __real_close(fd);
+  if (!should_fail("close", ++calls)) return result;
+  errno = EIO;
+  return -1;
 }
