@@ -8,6 +8,7 @@
 #else
 #include <linux/magic.h>
 #include <sys/statfs.h>
+#include <sys/mman.h>
 #include <sys/uio.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -451,6 +453,16 @@ bool OutputFile::write(const Piece* pieces, size_t count) {
       parts.back().iov_len += pieces[i].size;
     else
       parts.push_back({data, pieces[i].size});
+  }
+  // The program's own pages (6 MB of embedded pixels) are mapped from its
+  // file on first touch: asked for in one call each, they cost a third of
+  // what faulting them in one by one inside writev does. Only a hint: where
+  // the system has no such advice, writev faults them in itself.
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  for (const iovec& part : parts) {
+    const uintptr_t start = reinterpret_cast<uintptr_t>(part.iov_base) & ~(page - 1);
+    madvise(reinterpret_cast<void*>(start), reinterpret_cast<uintptr_t>(part.iov_base) + part.iov_len - start,
+            MADV_POPULATE_READ);
   }
   // The system may take less than asked (at most IOV_MAX parts a call, a
   // file size limit, a full disk): the rest follows, or the error says why.
