@@ -42,7 +42,7 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
     // names `list` shows and `export` takes for the bitmap.
     segments_.push_back({ImageSegment::Kind::bitmap, std::to_string(entry) + " " + run.name + ":" + std::to_string(frame),
                          entry, b, next, b->pixels, bitmap_byte_size(b)});
-    crc = ::crc32_combine(crc, run.crc32s[frame], bitmap_byte_size(b));
+    crc = ::crc32_combine(crc, run.crc32s[frame], static_cast<z_off_t>(bitmap_byte_size(b)));
     offsets_[entry] = next;
     next = flash_offset_after(next, b);
   }
