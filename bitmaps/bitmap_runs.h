@@ -21,6 +21,7 @@ typedef struct {
   uint16_t first_entry;    /* bitmap_table index of its first bitmap, or BITMAP_NOT_IN_TABLE */
   uint16_t count;          /* bitmaps in the run */
   const sBITMAP *records;  /* its count records, in order */
+  const uint32_t *crc32s;  /* the CRC-32 (as zlib's crc32) of each record's pixel bytes, worked out by the build */
 } sBITMAP_RUN;
 
 /* Every run, in catalogue order. */

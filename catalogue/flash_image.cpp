@@ -17,15 +17,13 @@ void put_le32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-// "195 smoke:10": the table entry and the run with its frame, the two names
-// `list` shows and `export` takes for the bitmap.
-std::string entry_name(const sBITMAP_RUN* runs, size_t run_count, size_t entry) {
-  std::string name = std::to_string(entry);
-  for (size_t r = 0; r < run_count; ++r)
-    if (runs[r].first_entry != BITMAP_NOT_IN_TABLE && entry >= runs[r].first_entry &&
-        entry < size_t{runs[r].first_entry} + runs[r].count)
-      name += " " + std::string(runs[r].name) + ":" + std::to_string(entry - runs[r].first_entry);
-  return name;
+// The run that places bitmap_table[entry]: every entry of the image's
+// tables has one.
+const sBITMAP_RUN& run_of(const sBITMAP_RUN* runs, size_t entry) {
+  while (runs->first_entry == BITMAP_NOT_IN_TABLE || entry < runs->first_entry ||
+         entry >= size_t{runs->first_entry} + runs->count)
+    ++runs;
+  return *runs;
 }
 
 }  // namespace
@@ -33,12 +31,18 @@ std::string entry_name(const sBITMAP_RUN* runs, size_t run_count, size_t entry) 
 FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table, size_t table_length)
     : record_(kRecordSize), offsets_(table_length, kNoOffset) {
   uint32_t next = 0;
+  // The CRC-32 of the whole from those of its bitmaps, which the build
+  // worked out: no pass over the 6 MB.
   uLong crc = ::crc32(0, nullptr, 0);
   for (size_t entry : flash_image_entries(flash_tables(runs, run_count), table)) {
     const sBITMAP* b = table[entry];
-    segments_.push_back({ImageSegment::Kind::bitmap, entry_name(runs, run_count, entry), entry, b, next, b->pixels,
-                         bitmap_byte_size(b)});
-    crc = ::crc32(crc, b->pixels, bitmap_byte_size(b));  // a bitmap is at most 130,050 bytes, well within uInt
+    const sBITMAP_RUN& run = run_of(runs, entry);
+    const size_t frame = entry - run.first_entry;
+    // "195 smoke:10": the table entry and the run with its frame, the two
+    // names `list` shows and `export` takes for the bitmap.
+    segments_.push_back({ImageSegment::Kind::bitmap, std::to_string(entry) + " " + run.name + ":" + std::to_string(frame),
+                         entry, b, next, b->pixels, bitmap_byte_size(b)});
+    crc = ::crc32_combine(crc, run.crc32s[frame], static_cast<z_off_t>(bitmap_byte_size(b)));
     offsets_[entry] = next;
     next = flash_offset_after(next, b);
   }
@@ -54,7 +58,11 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
   segments_.push_back({ImageSegment::Kind::record, "record", 0, nullptr, next, record_.data(), kRecordSize});
 }
 
-uint64_t FlashImage::length() const { return uint64_t{record_offset()} + kRecordSize; }
+uint64_t image_length(const std::vector<ImageSegment>& segments) {
+  return uint64_t{segments.back().offset} + segments.back().size;
+}
+
+uint64_t FlashImage::length() const { return image_length(segments_); }
 
 uint32_t FlashImage::offset_of(size_t entry) const { return entry < offsets_.size() ? offsets_[entry] : kNoOffset; }
 

@@ -39,6 +39,10 @@ struct ImageSegment {
   uint32_t size;
 };
 
+// The length of the image these segments make up, every byte: where the
+// last of them ends.
+uint64_t image_length(const std::vector<ImageSegment>& segments);
+
 class FlashImage {
  public:
   // The image of the tables that `catalogue table` prints for these runs

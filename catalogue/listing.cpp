@@ -45,7 +45,7 @@ std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, co
         row.offset = image.offset_of(row.entry);
       }
       row.bytes = bitmap_byte_size(row.bitmap);
-      row.crc32 = static_cast<uint32_t>(::crc32(0, row.bitmap->pixels, row.bytes));
+      row.crc32 = run.crc32s[i];
       rows.push_back(row);
     }
   }

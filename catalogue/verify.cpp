@@ -36,9 +36,7 @@ const char* plural(uint64_t n, const char* one, const char* many) { return n == 
 
 }  // namespace
 
-DumpComparer::DumpComparer(const std::vector<ImageSegment>& parts) : parts_(parts) {
-  for (const ImageSegment& part : parts) length_ += part.size;
-}
+DumpComparer::DumpComparer(const std::vector<ImageSegment>& parts) : parts_(parts), length_(image_length(parts)) {}
 
 void DumpComparer::compare_units(const uint8_t* dump, size_t units, size_t unit) {
   const uint8_t* image = parts_[part_].bytes + at_;

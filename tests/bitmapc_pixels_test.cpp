@@ -193,6 +193,23 @@ TEST(BitmapcPixels, ReportsAnOutputThatCannotBeWritten) {
   EXPECT_EQ(testing_support::list_dir(t.out_dir), std::vector<std::string>{});
 }
 
+// The records are generated from the blobs (each bitmap's CRC-32): a blob
+// missing or of another length stops the build, naming it, and nothing is
+// generated.
+TEST(BitmapcSources, RefusesABlobThatIsNotTheRunsBytes) {
+  for (int other_bytes : {-1, 31}) {  // -1: none; 'other' is one 4 x 4 bitmap, 32 bytes
+    Tree t;
+    testing_support::write_file(t.out_dir + "/flag.rgb565", std::string(kFlagBytes.begin(), kFlagBytes.end()));
+    if (other_bytes >= 0)
+      testing_support::write_file(t.out_dir + "/other.rgb565", std::string(static_cast<size_t>(other_bytes), 'x'));
+    ProcessResult r =
+        testing_support::run_process({BITMAPC_PATH, "sources", t.art + "/manifest.txt", t.out_dir, t.out_dir});
+    EXPECT_EQ(r.exit_status, 1) << other_bytes;
+    EXPECT_EQ(r.err, "bitmapc: " + t.out_dir + "/other.rgb565: cannot be read as the 32 bytes of run 'other'\n");
+    EXPECT_FALSE(testing_support::file_exists(t.out_dir + "/catalogue.cpp")) << other_bytes;
+  }
+}
+
 TEST(BitmapcPixels, UsageErrorsExitTwo) {
   Tree t;
   const std::string m = t.art + "/manifest.txt";

@@ -128,6 +128,7 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
   };
   std::vector<Case> cases = {
       {"8M", 8388608, ""},
+      {"72M", 75497472, ""},  // more pieces of padding than one system call takes
       {"5760K", 5898240, ""},
       {"5892556", 5892556, ""},
       {"5892555", 0, "catalogue: flash-image: the image is 5892556 bytes, more than --size 5892555 (5892555 bytes)\n"},

@@ -30,7 +30,12 @@ TEST(FlashImage, PlacesTheTablesEntriesThenPaddingAndTheRecord) {
   const sBITMAP a{9, 12, nine.data()}, b{5, 7, five.data()};
   const sBITMAP* table[5] = {&a, nullptr, &b, &a, &b};
   // Printed in the order entry 3-4, then 0-1; entry 2 is in no table.
-  const sBITMAP_RUN runs[] = {{"late", 3, 2, nullptr}, {"early", 0, 2, nullptr}};
+  // The CRC-32s the build works out for each run's bitmaps: those of the
+  // table's entries here.
+  const uint32_t crc_nine = static_cast<uint32_t>(crc32(0, nine.data(), 216));
+  const uint32_t crc_five = static_cast<uint32_t>(crc32(0, five.data(), 70));
+  const uint32_t late[] = {crc_nine, crc_five}, early[] = {crc_nine, 0};
+  const sBITMAP_RUN runs[] = {{"late", 3, 2, nullptr, late}, {"early", 0, 2, nullptr, early}};
   const catalogue::FlashImage image(runs, 2, table, 5);
 
   std::string before = std::string(nine.begin(), nine.end()) + std::string(five.begin(), five.end()) +
@@ -111,7 +116,9 @@ TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
   const uint8_t two[] = {0x80, 0xEC}, four[] = {0, 1, 2, 3}, six[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   const sBITMAP records[] = {{1, 1, two}, {2, 1, four}, {3, 1, six}};
   const sBITMAP* table[] = {&records[1]};
-  const sBITMAP_RUN runs[] = {{"a</script><b>&", BITMAP_NOT_IN_TABLE, 3, records}, {"t", 0, 1, &records[1]}};
+  const uint32_t crcs[] = {0, 0, 0};
+  const sBITMAP_RUN runs[] = {{"a</script><b>&", BITMAP_NOT_IN_TABLE, 3, records, crcs},
+                              {"t", 0, 1, &records[1], crcs}};
   const std::string page = catalogue::catalogue_page(runs, 2, table, 1);
   for (const char* expected : {"\"pixels\":\"gOw=\"", "\"pixels\":\"AAECAw==\"", "\"pixels\":\"////////\"",
                                "\"imageLength\":20,", "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"",

@@ -1,7 +1,7 @@
 /*
  * Failing stdio calls on request, for running a program's write-error paths
  * as a process. Linked into a test build of the program with
- *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose,--wrap=openat
+ *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose,--wrap=openat,--wrap=writev,--wrap=close
  * so that the program's own calls reach these first. The program's code is
  * unchanged; only what the C library answers is.
  *
@@ -11,13 +11,20 @@
  *           (a disk that filled midway);
  *   fflush  returns EOF with errno EIO and leaves the buffered bytes buffered;
  *   fclose  closes the file (the bytes reach it) and returns EOF, errno EIO.
+ * STDIO_FAULT=close:<n> makes the n-th close of a descriptor open for writing,
+ * other than the standard ones, fail after closing it, with errno EIO (as a
+ * network file system reports a write error).
  * Every fclose of such a file also writes "<fclose>" and a newline to
  * standard error, so that a test sees whether a message came before it.
  *
+ * writev, on a descriptor other than the standard ones, writes at most
+ * 16 KiB a call, as a pipe or a slow device may take less than asked: a
+ * program must write the rest itself.
+ *
  * STDIO_SIGNAL=<signal>:<n> raises that signal (by number) just before the
- * n-th fwrite on such a file: an interruption midway through a write. First
- * it writes "<mode NNN>" and a newline to standard error: the file's
- * permission bits at that moment, in octal.
+ * n-th fwrite or writev on such a file: an interruption midway through a
+ * write. First it writes "<mode NNN>" and a newline to standard error: the
+ * file's permission bits at that moment, in octal.
  *
  * NO_TMPFILE, set to anything, makes every openat asking for an unnamed
  * temporary file fail with EOPNOTSUPP, as on a file system without them.
@@ -28,6 +35,7 @@
 #include <signal.h>
 #include <stdarg.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -37,6 +45,8 @@ size_t __real_fwrite(const void *data, size_t size, size_t count, FILE *file);
 int __real_fflush(FILE *file);
 int __real_fclose(FILE *file);
 int __real_openat(int dir, const char *path, int flags, ...);
+ssize_t __real_writev(int fd, const struct iovec *parts, int count);
+int __real_close(int fd);
 
 static int is_standard(FILE *file) { return file == NULL || file == stdout || file == stderr || file == stdin; }
 
@@ -48,22 +58,25 @@ static int should_fail(const char *call, unsigned calls) {
   return strtoul(fault + length + 1, NULL, 10) == calls;
 }
 
-static void raise_signal(FILE *file, int signal) {
+/* Raises STDIO_SIGNAL's signal if this call, the calls-th fwrite or writev,
+ * is the one it names, after saying the mode of the file open as fd. */
+static void signal_if_asked(int fd, unsigned calls) {
+  const char *signal_at = getenv("STDIO_SIGNAL");
+  if (!signal_at || !strchr(signal_at, ':') || strtoul(strchr(signal_at, ':') + 1, NULL, 10) != calls) return;
   struct stat st;
   char line[32];
-  if (fstat(fileno(file), &st) == 0) {
+  if (fstat(fd, &st) == 0) {
     const int length = snprintf(line, sizeof line, "<mode %o>\n", (unsigned)(st.st_mode & 07777));
     if (write(STDERR_FILENO, line, (size_t)length) < 0) abort();
   }
-  raise(signal);
+  raise((int)strtol(signal_at, NULL, 10));
 }
+
+static unsigned write_calls; /* fwrite and writev, for STDIO_SIGNAL */
 
 size_t __wrap_fwrite(const void *data, size_t size, size_t count, FILE *file) {
   static unsigned calls;
-  const char *signal_at = getenv("STDIO_SIGNAL");
-  if (!is_standard(file) && signal_at && strchr(signal_at, ':') &&
-      strtoul(strchr(signal_at, ':') + 1, NULL, 10) == calls + 1)
-    raise_signal(file, (int)strtol(signal_at, NULL, 10));
+  if (!is_standard(file)) signal_if_asked(fileno(file), ++write_calls);
   if (is_standard(file) || !should_fail("fwrite", ++calls)) return __real_fwrite(data, size, count, file);
   const size_t written = __real_fwrite(data, size, count / 2, file);
   errno = ENOSPC;
@@ -102,4 +115,22 @@ int __wrap_openat(int dir, const char *path, int flags, ...) {
     return -1;
   }
   return __real_openat(dir, path, flags, mode);
+}
+
+ssize_t __wrap_writev(int fd, const struct iovec *parts, int count) {
+  if (fd <= STDERR_FILENO || count == 0) return __real_writev(fd, parts, count);
+  signal_if_asked(fd, ++write_calls);
+  struct iovec first = parts[0];
+  if (first.iov_len > 16384) first.iov_len = 16384;
+  return __real_writev(fd, &first, 1);
+}
+
+int __wrap_close(int fd) {
+  static unsigned calls;
+  const int flags = fcntl(fd, F_GETFL);
+  if (fd <= STDERR_FILENO || flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return __real_close(fd);
+  const int result = __real_close(fd);
+  if (!should_fail("close", ++calls)) return result;
+  errno = EIO;
+  return -1;
 }

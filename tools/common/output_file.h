@@ -40,12 +40,17 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace art {
+
+// One stretch of bytes to write.
+struct Piece {
+  const void* data;
+  size_t size;
+};
 
 // Whether "-" names standard output (for commands that write one file) or
 // is a file name like any other.
@@ -53,21 +58,23 @@ enum class Dash { file_name, standard_output };
 
 class OutputFile {
  public:
-  // Opens path by the rules above; file() is null when that failed, and
+  // Opens path by the rules above; is_open() is false when that failed, and
   // error() says why.
   explicit OutputFile(const std::string& path, Dash dash = Dash::file_name);
   ~OutputFile();  // not committed: a temporary file is removed
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  std::FILE* file() const { return file_; }
+  bool is_open() const { return fd_ >= 0; }
   const std::string& error() const { return error_; }  // "<path>: <reason>"
   const std::string& name() const { return path_; }    // the path, or "standard output"
 
-  // Writes size bytes; false with error() set when they did not all go out.
-  bool write(const void* data, size_t size);
+  // Writes the pieces in order, straight to the descriptor, with as few
+  // system calls as the system allows (no stream, no copy through a buffer);
+  // false with error() set when they did not all go out.
+  bool write(const Piece* pieces, size_t count);
 
-  // Flushes, syncs a block device, puts a temporary file in place with
+  // Syncs a block device, puts a temporary file in place with
   // what the old one carried, and closes. On failure returns false and sets
   // error to "<path>: <reason>"; a file that was to be replaced stays as it
   // was, and one written in place says "(<path> is now incomplete)".
@@ -96,7 +103,7 @@ class OutputFile {
   std::string path_;        // as given, for messages
   std::string final_path_;  // the file a temporary one replaces, links followed
   std::string temp_path_;   // the temporary file's name (beside the final one)
-  std::FILE* file_ = nullptr;
+  int fd_ = -1;  // where the bytes go
   bool standard_output_ = false;
   bool block_device_ = false;
   bool partial_on_failure_ = false;  // a regular file written in place
@@ -109,11 +116,6 @@ class OutputFile {
   std::vector<std::pair<std::string, std::string>> attributes_;  // its extended attributes
   NamedTemp temp_;
   std::string error_;
-};
-
-struct Piece {
-  const void* data;
-  size_t size;
 };
 
 // The pieces one after another, through an OutputFile. Same error form as
