@@ -510,6 +510,16 @@ bool OutputFile::commit(std::string& error) {
     ok = false;
     reason = std::strerror(errno);
   }
+  if (ok && (unnamed_ || temp_.name[0])) {
+    // A network file system may report a failed write only when the file is
+    // closed, and would report it after the file had taken the old one's
+    // place. Every close flushes, a duplicate's too: close one first.
+    const int probe = dup(fd);
+    if (probe < 0 || close(probe) != 0) {
+      ok = false;
+      reason = std::strerror(errno);
+    }
+  }
   if (ok && (unnamed_ || temp_.name[0])) ok = finish_replacement(fd, reason);
   if (close(fd) != 0 && ok) {
     ok = false;
