@@ -29,7 +29,9 @@ function toImageData(bytes, width, height) {
 }
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
-const grouped = (n) => n.toLocaleString('en');
+// A count with its digits in threes, "25,600", as toLocaleString('en') would
+// put it, without the 20 ms that starting the browser's number formatting takes.
+const grouped = (n) => String(n).replace(/\B(?=(\d{3})+$)/g, ',');
 const nameOf = (bitmap) => (bitmap.entry === '-' ? bitmap.run.name : 'entry ' + bitmap.entry);
 
 function element(tag, properties = {}, children = []) {
