@@ -1,5 +1,6 @@
 #include "page.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "listing.h"
@@ -56,6 +57,20 @@ void append_number(std::string& out, const char* name, unsigned long long value)
   out += "\":" + std::to_string(value);
 }
 
+// A stretch of the flash image: what the map's segments are drawn from.
+void append_segment(std::string& out, const std::string& name, unsigned long long bytes, unsigned long long offset,
+                    const std::string& offset_text) {
+  out += '{';
+  append_field(out, "name", name);
+  out += ',';
+  append_number(out, "bytes", bytes);
+  out += ',';
+  append_number(out, "offset", offset);
+  out += ',';
+  append_field(out, "offsetText", offset_text);
+  out += '}';
+}
+
 }  // namespace
 
 std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
@@ -66,22 +81,50 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   for (const BitmapRow& row : rows) pixel_bytes += row.bytes;
   std::string page(kPageHead, kPageHeadSize);
   page.reserve(kPageHeadSize + kPageTailSize + pixel_bytes / 3 * 4 + 100 * rows.size() + 4096);
+  // The head, before the runs: all that the map of the image and the summary
+  // need, so that the page draws them whole from its first bytes. Each run's
+  // stretch of the image in image order, the segments after the pixel arrays
+  // (the padding, if any, and the record), and the runs outside the image.
+  struct Stretch {
+    const BitmapRow* first;  // the run's bitmap that comes first in the image
+    unsigned long long bytes;
+  };
+  std::vector<Stretch> stretches;
+  std::vector<const sBITMAP_RUN*> outside;
+  for (size_t r = 0, next = 0; r < run_count; next += runs[r++].count) {
+    Stretch s{nullptr, 0};
+    for (size_t i = next; i < next + runs[r].count; ++i) {
+      if (rows[i].offset == kNoOffset) continue;
+      s.bytes += rows[i].bytes;
+      if (!s.first || rows[i].offset < s.first->offset) s.first = &rows[i];
+    }
+    if (s.first) stretches.push_back(s);
+    else outside.push_back(&runs[r]);
+  }
+  std::stable_sort(stretches.begin(), stretches.end(),
+                   [](const Stretch& a, const Stretch& b) { return a.first->offset < b.first->offset; });
   page += '{';
   append_number(page, "imageLength", image.length());
-  // The segments after the pixel arrays: the padding, if any, and the record.
-  page += ",\"imageEnd\":[";
+  page += ',';
+  append_number(page, "runCount", run_count);
+  page += ',';
+  append_number(page, "bitmapCount", rows.size());
+  page += ",\"imageRuns\":[";
+  for (const Stretch& s : stretches) {
+    if (&s != &stretches.front()) page += ',';
+    append_segment(page, s.first->run->name, s.bytes, s.first->offset, s.first->offset_text());
+  }
+  page += "],\"imageEnd\":[";
   bool first = true;
   for (const SegmentRow& s : other_segment_rows(image)) {
-    page += first ? "{" : ",{";
+    if (!first) page += ',';
     first = false;
-    append_field(page, "name", s.name);
-    page += ',';
-    append_number(page, "bytes", s.bytes);
-    page += ',';
-    append_number(page, "offset", s.offset);
-    page += ',';
-    append_field(page, "offsetText", s.offset_text);
-    page += '}';
+    append_segment(page, s.name, s.bytes, s.offset, s.offset_text);
+  }
+  page += "],\"outside\":[";
+  for (const sBITMAP_RUN* run : outside) {
+    if (run != outside.front()) page += ',';
+    append_string(page, run->name);
   }
   page += "],\"runs\":[";
   size_t next = 0;  // the first row of the run

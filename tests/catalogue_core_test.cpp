@@ -122,7 +122,8 @@ TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
   const std::string page = catalogue::catalogue_page(runs, 2, table, 1);
   for (const char* expected : {"\"pixels\":\"gOw=\"", "\"pixels\":\"AAECAw==\"", "\"pixels\":\"////////\"",
                                "\"imageLength\":20,", "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"",
-                               "\"offset\":0,\"offsetText\":\"0x00000000\"", "\"offset\":null,\"offsetText\":\"-\""})
+                               "\"offset\":0,\"offsetText\":\"0x00000000\",\"crc32\"", "\"offset\":null,\"offsetText\":\"-\"",
+                               "\"imageRuns\":[{\"name\":\"t\",\"bytes\":4,\"offset\":0,\"offsetText\":\"0x00000000\"}]"})
     EXPECT_NE(page.find(expected), std::string::npos) << expected;
   size_t script_ends = 0;
   for (size_t at = page.find("</script"); at != std::string::npos; at = page.find("</script", at + 1)) ++script_ends;
