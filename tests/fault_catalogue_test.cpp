@@ -52,6 +52,20 @@ std::string failure(const std::string& what, int error) {
   return "catalogue: " + what + ": " + std::strerror(error) + "\n";
 }
 
+// dir/out.bin with the old contents, and options to run in dir. In place:
+// the user nobody may write the file but not the folder, so the file cannot
+// be replaced and is written in place.
+ProcessOptions with_old_file(const TempDir& dir, bool in_place) {
+  write_file(dir / "out.bin", kOld);
+  ProcessOptions options = in_dir(dir.path());
+  if (in_place) {
+    chmod((dir / "out.bin").c_str(), 0666);
+    chmod(dir.path().c_str(), 0555);
+    options = testing_support::as_ordinary_user(options);
+  }
+  return options;
+}
+
 // A full disk, as far as one process can make one: the kernel takes bytes
 // up to the limit and refuses the rest with EFBIG (SIGXFSZ ignored). Whether
 // the refusal comes at the first byte, midway or at the last, the old file
@@ -76,13 +90,7 @@ TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    write_file(dir / "out.bin", kOld);
-    ProcessOptions options = in_dir(dir.path());
-    if (c.in_place) {
-      chmod((dir / "out.bin").c_str(), 0666);
-      chmod(dir.path().c_str(), 0555);
-      options = testing_support::as_ordinary_user(options);
-    }
+    ProcessOptions options = with_old_file(dir, c.in_place);
     options.limits = {{RLIMIT_FSIZE, c.limit}};
     options.ignored_signals = {SIGXFSZ};
     const ProcessResult r = run_catalogue(c.args, options);
@@ -157,13 +165,7 @@ TEST(CatalogueFaults, WritesWhatTheSystemTookInPartAndChecksTheClose) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    write_file(dir / "out.bin", kOld);
-    ProcessOptions options = in_dir(dir.path());
-    if (c.in_place) {
-      chmod((dir / "out.bin").c_str(), 0666);
-      chmod(dir.path().c_str(), 0555);
-      options = testing_support::as_ordinary_user(options);
-    }
+    ProcessOptions options = with_old_file(dir, c.in_place);
     setenv("STDIO_FAULT", c.fault, 1);
     const ProcessResult r = testing_support::run_process({CATALOGUE_STDIO_FAULTS_PATH, "flash-image", "out.bin"}, options);
     unsetenv("STDIO_FAULT");
