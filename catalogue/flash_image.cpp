@@ -40,14 +40,14 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
     const size_t frame = entry - run.first_entry;
     // "195 smoke:10": the table entry and the run with its frame, the two
     // names `list` shows and `export` takes for the bitmap.
-    segments_.push_back({ImageSegment::Kind::bitmap, std::to_string(entry) + " " + run.name + ":" + std::to_string(frame),
-                         entry, b, next, b->pixels, bitmap_byte_size(b)});
+    segments_.push_back({std::to_string(entry) + " " + run.name + ":" + std::to_string(frame),
+                         b, next, b->pixels, bitmap_byte_size(b)});
     crc = ::crc32_combine(crc, run.crc32s[frame], static_cast<z_off_t>(bitmap_byte_size(b)));
     offsets_[entry] = next;
     next = flash_offset_after(next, b);
   }
   if (const uint32_t pad = (kRecordAlignment - next % kRecordAlignment) % kRecordAlignment) {
-    segments_.push_back({ImageSegment::Kind::padding, "padding", 0, nullptr, next, kPadding, pad});
+    segments_.push_back({"padding", nullptr, next, kPadding, pad});
     crc = ::crc32(crc, kPadding, pad);
     next += pad;
   }
@@ -55,7 +55,7 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
   std::copy(kRecordMagic, kRecordMagic + sizeof kRecordMagic, record_.begin());
   put_le32(&record_[8], next);
   put_le32(&record_[12], crc32_);
-  segments_.push_back({ImageSegment::Kind::record, "record", 0, nullptr, next, record_.data(), kRecordSize});
+  segments_.push_back({"record", nullptr, next, record_.data(), kRecordSize});
 }
 
 uint64_t image_length(const std::vector<ImageSegment>& segments) {

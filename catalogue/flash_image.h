@@ -29,11 +29,8 @@ constexpr uint8_t kPadByte = 0xFF;
 // One stretch of the image, in order: a bitmap's pixel array, the padding
 // before the record, or the record.
 struct ImageSegment {
-  enum class Kind { bitmap, padding, record };
-  Kind kind;
   std::string name;       // "195 smoke:10", "padding", "record"
-  size_t entry;           // the bitmap_table index of a bitmap, else 0
-  const sBITMAP* bitmap;  // a bitmap's record, else null
+  const sBITMAP* bitmap;  // a bitmap's record; null for the padding and the record
   uint32_t offset;
   const uint8_t* bytes;
   uint32_t size;

@@ -55,7 +55,7 @@ std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, co
 std::vector<SegmentRow> other_segment_rows(const FlashImage& image) {
   std::vector<SegmentRow> rows;
   for (const ImageSegment& s : image.segments())
-    if (s.kind != ImageSegment::Kind::bitmap)
+    if (!s.bitmap)
       rows.push_back({s.name, s.size, s.offset, offset_text(s.offset),
                       crc32_text(static_cast<uint32_t>(::crc32(0, s.bytes, s.size)))});
   return rows;

@@ -1,6 +1,5 @@
 #include "page.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "listing.h"
@@ -83,10 +82,11 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   page.reserve(kPageHeadSize + kPageTailSize + pixel_bytes / 3 * 4 + 100 * rows.size() + 4096);
   // The head, before the runs: all that the map of the image and the summary
   // need, so that the page draws them whole from its first bytes. Each run's
-  // stretch of the image in image order, the segments after the pixel arrays
-  // (the padding, if any, and the record), and the runs outside the image.
+  // stretch of the image (the tables place the runs in their order, so these
+  // come in image order), the segments after the pixel arrays (the padding,
+  // if any, and the record), and the runs outside the image.
   struct Stretch {
-    const BitmapRow* first;  // the run's bitmap that comes first in the image
+    const BitmapRow* first;  // the run's first bitmap in the image
     unsigned long long bytes;
   };
   std::vector<Stretch> stretches;
@@ -94,15 +94,13 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   for (size_t r = 0, next = 0; r < run_count; next += runs[r++].count) {
     Stretch s{nullptr, 0};
     for (size_t i = next; i < next + runs[r].count; ++i) {
-      if (rows[i].offset == kNoOffset) continue;
+      if (rows[i].offset == kNoOffset) continue;  // absent from the table
+      if (!s.first) s.first = &rows[i];
       s.bytes += rows[i].bytes;
-      if (!s.first || rows[i].offset < s.first->offset) s.first = &rows[i];
     }
     if (s.first) stretches.push_back(s);
     else outside.push_back(&runs[r]);
   }
-  std::stable_sort(stretches.begin(), stretches.end(),
-                   [](const Stretch& a, const Stretch& b) { return a.first->offset < b.first->offset; });
   page += '{';
   append_number(page, "imageLength", image.length());
   page += ',';

@@ -64,10 +64,9 @@ TEST(Verify, NamesEachPartThatDiffersWhateverPiecesTheDumpComesIn) {
   const uint8_t pixels[] = {0x80, 0xEC, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x01};  // 2 x 2
   const uint8_t record[] = {'I', 'D', 3};
   const sBITMAP b{2, 2, pixels};
-  using Kind = catalogue::ImageSegment::Kind;
-  const std::vector<catalogue::ImageSegment> parts = {{Kind::bitmap, "7 run:3", 7, &b, 0, pixels, 8},
-                                                      {Kind::record, "record", 0, nullptr, 8, record, 3},
-                                                      {Kind::bitmap, "8 run:4", 8, &b, 11, pixels, 8}};
+  const std::vector<catalogue::ImageSegment> parts = {{"7 run:3", &b, 0, pixels, 8},
+                                                      {"record", nullptr, 8, record, 3},
+                                                      {"8 run:4", &b, 11, pixels, 8}};
   std::string dump = std::string(reinterpret_cast<const char*>(pixels), 8) + "ID\x03" +
                      std::string(reinterpret_cast<const char*>(pixels), 8);
   dump[7] = 0x02;    // 7 run:3, (1, 1)
