@@ -99,7 +99,6 @@ int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts,
   int reason = 0;
   while (comparer.remaining() > 0) {
     const auto got = read(fd, block.data(), static_cast<ReadCount>(std::min<uint64_t>(block.size(), comparer.remaining())));
-    if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       reason = got < 0 ? errno : 0;
       break;
