@@ -331,12 +331,12 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
   }
 }
 
-// The README shows the firmware side as the board runs it.
-TEST(FirmwareExample, TheReadmeShowsTheExampleTheTestsRun) {
+// The firmware page shows the firmware side as the board runs it.
+TEST(FirmwareExample, TheFirmwarePageShowsTheExampleTheTestsRun) {
   const std::string example = read_file(std::string(FIRMWARE_EXAMPLE_DIR) + "/example.c");
   ASSERT_FALSE(example.empty());
   EXPECT_NE(read_file(README_PATH).find("```c\n" + example + "```\n"), std::string::npos)
-      << "README.md does not hold tests/firmware/example.c as it is";
+      << "docs/firmware.md does not hold tests/firmware/example.c as it is";
 }
 
 }  // namespace
