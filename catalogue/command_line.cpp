@@ -137,8 +137,8 @@ bool parse_arguments(const std::string& command, const std::vector<OptionSpec>& 
   argv.push_back(nullptr);
   const int argc = static_cast<int>(words.size());
 
-  opterr = 0;  // the refusal is ours, in one line
   optind = 0;  // a fresh start, in either C library
+  // The leading ':' keeps getopt_long quiet: the refusal is ours, in one line.
   for (int result; (result = getopt_long(argc, argv.data(), ":h", table.data(), nullptr)) != -1;) {
     if (result == kHelp) {
       parsed.help = true;
