@@ -86,10 +86,11 @@ const std::vector<Command> kCommands = {
      "a bitmap named as 'catalogue list' shows it, with its first differing\n"
      "pixel (x, y) and the RGB565 values there, the dump's first:\n"
      "  269 digits_cool:0: 1 of 108 pixels differs, first at (1, 0): 81EC where the image has 80EC\n"
-     "a line when the dump ends early, naming the parts it cuts:\n"
+     "a line when the dump ends early, naming the parts it cuts, or saying it is empty:\n"
      "  FILE: 16 bytes short of the flash image's LENGTH: record is cut\n"
      "  FILE: 500 bytes short of the flash image's LENGTH: 277 digits_cool:8 to record (3 parts) are cut\n"
-     "and a total:\n"
+     "  FILE: empty, where the flash image has LENGTH bytes\n"
+     "and a total, counting each part once:\n"
      "  FILE: not the flash image: 1 of its PARTS parts differs, 1 is cut\n",
      verify_command},
     {"help", {}, "[COMMAND]", 0, 1, "describes a command, or lists them",
