@@ -26,8 +26,8 @@ int finish_stdout() {
 
 namespace {
 
-// The whole of text as a number of type T in decimal digits, with the
-// position after them; false when it starts with no digit or overflows T.
+// The decimal digits text starts with, as a number of type T, and the
+// position after them; false when it starts with none or they overflow T.
 template <typename T>
 bool leading_number(std::string_view text, T& value, size_t& end) {
   const auto [at, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -17,12 +17,15 @@ namespace {
 
 using namespace catalogue;
 
+// A command: its options, each added here and read by its run function
+// (Arguments::option), then its operands, its line in the overview and its
+// help.
 struct Command {
   const char* name;
   std::vector<OptionSpec> options;  // given before, between or after the operands
-  const char* operands;                        // as the usage line gives them
-  size_t fewest, most;                         // operands it takes
-  const char* summary;                         // its line in the overview
+  const char* operands;             // as the usage line gives them
+  size_t fewest, most;              // operands it takes
+  const char* summary;
   const char* help;
   int (*run)(const Arguments& args);
 };
@@ -152,7 +155,7 @@ int main(int argc, char** argv) {
     return finish_stdout();
   }
   // "catalogue --help list" as "catalogue help list"
-  const Command* c = name == "--help" || name == "-h" ? &kCommands.back() : find_command(name, name);
+  const Command* c = find_command(name, name == "--help" || name == "-h" ? "help" : name);
   if (!c) return kUsage;
   Arguments args;
   if (!parse_arguments(c->name, c->options, rest, args)) return kUsage;
