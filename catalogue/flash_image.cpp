@@ -6,6 +6,7 @@
 
 #include "flash_layout.h"
 #include "flash_table.h"
+#include "listing.h"
 
 namespace catalogue {
 
@@ -40,8 +41,8 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
     const size_t frame = entry - run.first_entry;
     // "195 smoke:10": the table entry and the run with its frame, the two
     // names `list` shows and `export` takes for the bitmap.
-    segments_.push_back({std::to_string(entry) + " " + run.name + ":" + std::to_string(frame),
-                         b, next, b->pixels, bitmap_byte_size(b)});
+    segments_.push_back({std::to_string(entry) + " " + bitmap_name(run, static_cast<unsigned>(frame)), b, next,
+                         b->pixels, bitmap_byte_size(b)});
     crc = ::crc32_combine(crc, run.crc32s[frame], static_cast<z_off_t>(bitmap_byte_size(b)));
     offsets_[entry] = next;
     next = flash_offset_after(next, b);

@@ -2,308 +2,48 @@
 // workstation: what is there, the flash tables and the flash image they
 // describe, one bitmap's bytes, and pictures to look at.
 //
-// Errors go to standard error as "catalogue: <what>: <reason>". Exit status:
-// 0 success, 1 failure, 2 usage error.
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <direct.h>
-#endif
-
-#include <algorithm>
-#include <cerrno>
-#include <cinttypes>
+// Here the command line is read and handed to the command it names
+// (commands.h). Errors go to standard error as "catalogue: <what>: <reason>".
+// Exit status: 0 success, 1 failure, 2 usage error.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "bitmap_runs.h"
-#include "bitmaps.h"
-#include "firmware_files.h"
-#include "flash_image.h"
-#include "flash_layout.h"
-#include "flash_table.h"
-#include "listing.h"
-#include "page.h"
-#include "png_encode.h"
-#include "preview.h"
-#include "output_file.h"
-#include "verify.h"
+#include "command_line.h"
+#include "commands.h"
 
 namespace {
 
-constexpr int kOk = 0, kFailed = 1, kUsage = 2;
+using namespace catalogue;
 
+// A command: its options, each added here and read by its run function
+// (Arguments::option), then its operands, its line in the overview and its
+// help.
 struct Command {
   const char* name;
-  const char* arguments;  // as in the usage line
-  int argument_count;
+  std::vector<OptionSpec> options;  // given before, between or after the operands
+  const char* operands;             // as the usage line gives them
+  size_t fewest, most;              // operands it takes
+  const char* summary;
   const char* help;
-  int (*run)(char** args);
-  const char* option = nullptr;  // one it may take, with a value, before its arguments: args then start with both
+  int (*run)(const Arguments& args);
 };
 
-int fail(const std::string& what, const std::string& reason) {
-  std::fprintf(stderr, "catalogue: %s: %s\n", what.c_str(), reason.c_str());
-  return kFailed;
-}
+int help_command(const Arguments& args);
 
-int usage_error(const std::string& what, const std::string& reason) {
-  std::fprintf(stderr, "catalogue: %s: %s\n", what.c_str(), reason.c_str());
-  return kUsage;
-}
-
-// Output to a pipe or file fails late, when the buffer is flushed; a listing
-// cut short must not end with status 0.
-int finish_stdout() {
-  errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout))
-    return fail("standard output", errno ? std::strerror(errno) : "write error");
-  return kOk;
-}
-
-std::vector<catalogue::FlashTable> tables() { return catalogue::flash_tables(bitmap_runs, bitmap_run_count); }
-
-using art::Piece;
-
-// Writes the command's one file by the rules every output follows
-// (output_file.h), "-" being standard output, and says so: on standard
-// error when standard output holds the bytes.
-int report_written(const char* command, const std::string& path, const std::vector<Piece>& pieces) {
-  const bool to_stdout = path == "-";
-  if (to_stdout && art::standard_output_is_terminal())
-    return usage_error(command, "standard output is a terminal: give a FILE, or redirect standard output");
-  std::string error;
-  if (!art::write_output(path, pieces, error, art::Dash::standard_output)) {
-    std::fprintf(stderr, "catalogue: %s\n", error.c_str());
-    return kFailed;
-  }
-  unsigned long long total = 0;
-  for (const Piece& piece : pieces) total += piece.size;
-  std::fprintf(to_stdout || art::names_standard_output(path) ? stderr : stdout, "%s: %llu bytes written\n",
-               to_stdout ? "standard output" : path.c_str(), total);
-  return finish_stdout();
-}
-
-catalogue::FlashImage flash_image() {
-  return catalogue::FlashImage(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH);
-}
-
-int list_command(char**) {
-  const catalogue::FlashImage image = flash_image();
-  const std::vector<catalogue::BitmapRow> rows = catalogue::bitmap_rows(bitmap_runs, bitmap_run_count, image);
-  int name_width = 3;
-  for (size_t r = 0; r < bitmap_run_count; ++r)
-    name_width = std::max(name_width, static_cast<int>(std::strlen(bitmap_runs[r].name)));
-  std::printf("%5s  %-*s  %-7s  %6s  %-10s  %s\n", "entry", name_width, "run", "size", "bytes", "offset", "crc32");
-  for (const catalogue::BitmapRow& row : rows)
-    std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", row.entry_text().c_str(), name_width, row.run->name,
-                row.size_text().c_str(), row.bytes, row.offset_text().c_str(), row.crc32_text().c_str());
-  // The image's end: the record that identifies it, after any padding.
-  for (const catalogue::SegmentRow& s : catalogue::other_segment_rows(image))
-    std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", "-", name_width, ("(" + s.name + ")").c_str(), "-",
-                s.bytes, s.offset_text.c_str(), s.crc32_text.c_str());
-  return finish_stdout();
-}
-
-int table_command(char**) {
-  catalogue::print_tables_file(stdout, tables(), bitmap_table, DEVICE_BITMAPS_VERSION);
-  return finish_stdout();
-}
-
-int header_command(char**) {
-  catalogue::print_header_file(stdout, tables(), flash_image(), DEVICE_BITMAPS_VERSION);
-  return finish_stdout();
-}
-
-// An empty name reaches the system as "", and its error would name no file.
-int empty_name_error(const char* command, const char* what) {
-  return usage_error(command, std::string(what) + " must not be empty");
-}
-
-// A chip size: bytes, or KiB or MiB with the suffix K or M, from 1 byte to
-// 4 GiB, the most the tables' 32-bit offsets reach.
-bool parse_chip_size(const char* text, unsigned long long& size) {
-  constexpr unsigned long long kMost = 1ull << 32;
-  unsigned long long value = 0, unit = 1;
-  const char* p = text;
-  for (; *p >= '0' && *p <= '9'; ++p)
-    if ((value = value * 10 + static_cast<unsigned>(*p - '0')) > kMost) return false;
-  if (*p == 'K' || *p == 'M') unit = *p++ == 'K' ? 1024 : 1024 * 1024;
-  if (p == text || *p || value == 0 || value > kMost / unit) return false;
-  size = value * unit;
-  return true;
-}
-
-int flash_image_command(char** args) {
-  unsigned long long size = 0;
-  const bool padded = std::strcmp(args[0], "--size") == 0;
-  if (padded && !parse_chip_size(args[1], size))
-    return usage_error(std::string("flash-image: --size '") + args[1] + "'",
-                       "give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M");
-  const char* path = padded ? args[2] : args[0];
-  if (!*path) return empty_name_error("flash-image", "FILE");
-  const catalogue::FlashImage image = flash_image();
-  std::vector<Piece> pieces;
-  for (const catalogue::ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
-  const unsigned long long length = image.length();
-  if (padded && length > size)
-    return usage_error("flash-image", "the image is " + std::to_string(length) + " bytes, more than --size " +
-                                          args[1] + " (" + std::to_string(size) + " bytes)");
-  // The rest of the chip as erased NOR flash reads: every bit set.
-  static const std::vector<uint8_t> erased(64 * 1024, 0xFF);
-  for (unsigned long long rest = padded ? size - length : 0; rest > 0; rest -= pieces.back().size)
-    pieces.push_back({erased.data(), static_cast<size_t>(std::min<unsigned long long>(rest, erased.size()))});
-  return report_written("flash-image", path, pieces);
-}
-
-int verify_command(char** args) {
-  if (!*args[0]) return empty_name_error("verify", "FILE");
-  std::string error;
-  const catalogue::FlashImage image = flash_image();
-  const int outcome = catalogue::verify_dump(args[0], image.segments(), stdout, error);
-  if (outcome < 0) {
-    std::fprintf(stderr, "catalogue: %s\n", error.c_str());
-    return kFailed;
-  }
-  const int written = finish_stdout();
-  return written != kOk ? written : outcome;
-}
-
-// A count from 0: decimal digits only, below limit.
-bool parse_below(const char* text, unsigned limit, unsigned& number) {
-  if (!*text) return false;
-  unsigned long value = 0;
-  for (const char* p = text; *p; ++p) {
-    if (*p < '0' || *p > '9') return false;
-    value = value * 10 + static_cast<unsigned long>(*p - '0');
-    if (value >= limit) return false;
-  }
-  number = static_cast<unsigned>(value);
-  return true;
-}
-
-// A bitmap by a name `list` shows: its table entry, or its run's name with
-// ":FRAME" from 0, the name alone for a run of one bitmap. Null, with the
-// reason, when the text names none.
-const sBITMAP* find_bitmap(const std::string& text, std::string& reason) {
-  unsigned number = 0;
-  if (parse_below(text.c_str(), BITMAP_TABLE_LENGTH, number)) return bitmap_table[number];
-  const size_t colon = text.find(':');
-  const std::string name = text.substr(0, colon);
-  for (size_t r = 0; r < bitmap_run_count; ++r) {
-    const sBITMAP_RUN& run = bitmap_runs[r];
-    if (name != run.name) continue;  // the manifest gives every run at least one bitmap
-    if (colon == std::string::npos ? run.count == 1
-                                   : parse_below(text.c_str() + colon + 1, run.count, number))
-      return &run.records[colon == std::string::npos ? 0 : number];
-    reason = run.count == 1 ? "a run of 1 bitmap: give it as " + name + " or " + name + ":0"
-                            : "a run of " + std::to_string(run.count) + " bitmaps: give one as " + name + ":0 to " +
-                                  name + ":" + std::to_string(run.count - 1);
-    return nullptr;
-  }
-  reason = "no such bitmap: give a table entry, 0 to " + std::to_string(BITMAP_TABLE_LENGTH - 1) +
-           ", or a run as 'catalogue list' names it, with :FRAME from 0 (see catalogue export --help)";
-  return nullptr;
-}
-
-int export_command(char** args) {
-  std::string reason;
-  const sBITMAP* b = find_bitmap(args[0], reason);
-  if (!b) return usage_error(std::string("export: '") + args[0] + "'", reason);
-  if (!*args[1]) return empty_name_error("export", "FILE");
-  return report_written("export", args[1], {{b->pixels, bitmap_byte_size(b)}});
-}
-
-bool is_separator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\';
-#else
-  return c == '/';
-#endif
-}
-
-int make_directory(const std::string& path) {
-#ifdef _WIN32
-  return _mkdir(path.c_str());
-#else
-  return mkdir(path.c_str(), 0777);
-#endif
-}
-
-// mkdir -p: every missing directory on the way.
-bool make_directories(const std::string& path, std::string& error) {
-  for (size_t at = 1; at <= path.size(); ++at) {
-    if (at != path.size() && !is_separator(path[at])) continue;
-    const std::string prefix = path.substr(0, at);
-#ifdef _WIN32
-    if (prefix.back() == ':') continue;  // a drive, as in C:\out
-#endif
-    if (make_directory(prefix) != 0 && errno != EEXIST) {
-      error = prefix + ": " + std::strerror(errno);
-      return false;
-    }
-  }
-  struct stat st;
-  const int reason = stat(path.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-  if (reason) error = path + ": " + std::strerror(reason);
-  return reason == 0;
-}
-
-// The encoded picture written as every output is, and a line saying so.
-bool write_picture(const std::string& path, const std::vector<uint8_t>& png, const std::string& what) {
-  std::string error;
-  if (!art::write_output(path, {{png.data(), png.size()}}, error)) {
-    std::fprintf(stderr, "catalogue: %s\n", error.c_str());
-    return false;
-  }
-  std::printf("%s: %s\n", path.c_str(), what.c_str());
-  return true;
-}
-
-int preview_command(char** args) {
-  if (!*args[0]) return empty_name_error("preview", "DIR");
-  const std::string dir = args[0];
-  std::string error;
-  if (!make_directories(dir, error)) {
-    std::fprintf(stderr, "catalogue: %s\n", error.c_str());
-    return kFailed;
-  }
-  for (size_t r = 0; r < bitmap_run_count; ++r) {
-    const sBITMAP_RUN& run = bitmap_runs[r];
-    const catalogue::PreviewStyle style = catalogue::preview_style(run);
-    const std::string count = std::to_string(run.count), scale = std::to_string(style.scale) + "x";
-    std::vector<uint8_t> png;
-    const std::string sheet_path = dir + "/" + run.name + ".png";
-    if (!art::encode_png(catalogue::contact_sheet(run, style.scale), art::Compression::quick, png, error))
-      return fail(sheet_path, error);
-    if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
-      return kFailed;
-    if (!style.animated) continue;
-    const std::string anim_path = dir + "/" + run.name + "_anim.png";
-    if (!art::encode_apng(catalogue::animation_frames(run, style.scale), style.fps, png, error))
-      return fail(anim_path, error);
-    if (!write_picture(anim_path, png, count + " frames at " + scale + ", " + std::to_string(style.fps) + " a second"))
-      return kFailed;
-  }
-  const std::string page = catalogue::catalogue_page(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH);
-  if (!write_picture(dir + "/index.html", {page.begin(), page.end()}, "the page of every run, for a web browser"))
-    return kFailed;
-  return finish_stdout();
-}
-
-const Command kCommands[] = {
-    {"list", "", 0,
+const std::vector<Command> kCommands = {
+    {"list", {}, "", 0, 0, "one line per bitmap: entry, run, size, bytes, offset, CRC-32",
      "One line per bitmap, in catalogue order: table entry ('-' outside the table),\n"
      "run, size, bytes, offset in the flash image ('-' outside), CRC-32 of its bytes;\n"
      "then the same for the record that ends the flash image, \"(record)\".\n",
      list_command},
-    {"table", "", 0,
+    {"table", {}, "", 0, 0, "the flash tables as a C file",
      "The flash tables as a C file: one FLASH_sBITMAP table per run of bitmap_table,\n"
      "named flash_<run>, with each bitmap's width, height and flash offset. It\n"
      "includes flash_tables.h, the output of 'catalogue header'.\n",
      table_command},
-    {"header", "", 0,
+    {"header", {}, "", 0, 0, "the C header of the tables, flash_tables.h",
      "The C header of the tables, to save as flash_tables.h: the image's length\n"
      "(FLASH_IMAGE_LENGTH), its record (FLASH_IMAGE_RECORD_OFFSET, _LENGTH, and the\n"
      "bytes, FLASH_IMAGE_RECORD), the CRC-32 of the bytes before the record\n"
@@ -311,7 +51,7 @@ const Command kCommands[] = {
      "declaration of each table. It includes the firmware's FLASH_sBITMAP from\n"
      "FLASH_SBITMAP_HEADER, <flash_sbitmap.h> unless defined otherwise.\n",
      header_command},
-    {"flash-image", " [--size SIZE] FILE", 1,
+    {"flash-image", {{"size", "SIZE"}}, "FILE", 1, 1, "writes the flash image, padded to a chip's size if asked",
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
      "bitmap_table in table order from offset 0, with nothing between them, then\n"
      "a 16-byte record that identifies the image (see catalogue header).\n"
@@ -324,8 +64,8 @@ const Command kCommands[] = {
      "refused and nothing is written. For an 8 MiB chip, with flashrom:\n"
      "  catalogue flash-image --size 8M flash.bin\n"
      "  flashrom -p <programmer> -c <chip> -w flash.bin\n",
-     flash_image_command, "--size"},
-    {"export", " BITMAP FILE", 2,
+     flash_image_command},
+    {"export", {}, "BITMAP FILE", 2, 2, "writes one bitmap's pixel bytes",
      "Writes the pixel bytes of one bitmap to FILE, as the device holds them:\n"
      "RGB565, high byte first, row-major. BITMAP is a name 'catalogue list' shows:\n"
      "  269          the table entry, 0 to 278\n"
@@ -333,14 +73,14 @@ const Command kCommands[] = {
      "  farewell     a run of one bitmap (the farewell screens are in no table)\n"
      "FILE '-' is standard output, and the report then goes to standard error.\n",
      export_command},
-    {"preview", " DIR", 1,
+    {"preview", {}, "DIR", 1, 1, "writes pictures of every run and a page of them all",
      "Writes pictures of the bitmaps into DIR (created if missing): DIR/<run>.png,\n"
      "a contact sheet of each run labelled with table entries, and DIR/<run>_anim.png,\n"
      "an animated PNG of each animated run for a web browser, and DIR/index.html,\n"
      "one page of every run playing, with each bitmap's listing, a pixel inspector\n"
      "and a map of the flash image.\n",
      preview_command},
-    {"verify", " FILE", 1,
+    {"verify", {}, "FILE", 1, 1, "compares a dump of the flash chip with the flash image",
      "Compares a dump of the flash chip (a file, a device, or '-' for standard\n"
      "input) with the flash image from offset 0; what follows the image in the\n"
      "dump is not compared. Status 0 when the dump holds the image:\n"
@@ -349,38 +89,58 @@ const Command kCommands[] = {
      "a bitmap named as 'catalogue list' shows it, with its first differing\n"
      "pixel (x, y) and the RGB565 values there, the dump's first:\n"
      "  269 digits_cool:0: 1 of 108 pixels differs, first at (1, 0): 81EC where the image has 80EC\n"
-     "a line when the dump ends early, naming the parts it cuts:\n"
+     "a line when the dump ends early, naming the parts it cuts, or saying it is empty:\n"
      "  FILE: 16 bytes short of the flash image's LENGTH: record is cut\n"
      "  FILE: 500 bytes short of the flash image's LENGTH: 277 digits_cool:8 to record (3 parts) are cut\n"
-     "and a total:\n"
+     "  FILE: empty, where the flash image has LENGTH bytes\n"
+     "and a total, counting each part once:\n"
      "  FILE: not the flash image: 1 of its PARTS parts differs, 1 is cut\n",
      verify_command},
+    {"help", {}, "[COMMAND]", 0, 1, "describes a command, or lists them",
+     "Describes COMMAND, as 'catalogue COMMAND --help' does; without one, lists\n"
+     "the commands, as 'catalogue --help' does.\n",
+     help_command},
 };
 
-void print_command_help(const Command& c) {
-  std::printf("usage: catalogue %s%s\n\n%s", c.name, c.arguments, c.help);
+// "flash-image [--size SIZE] FILE"
+std::string usage(const Command& c) {
+  std::string line = c.name;
+  for (const OptionSpec& o : c.options)
+    line += std::string(" [--") + o.name + (o.value ? std::string(" ") + o.value : "") + "]";
+  return *c.operands ? line + " " + c.operands : line;
 }
 
-void print_overview() {
+int print_command_help(const Command& c) {
+  std::printf("usage: catalogue %s\n\n%s", usage(c).c_str(), c.help);
+  return finish_stdout();
+}
+
+int print_overview() {
   std::printf("usage: catalogue COMMAND [ARGUMENTS]\n\nThe device's bitmaps. Commands:\n");
-  for (const Command& c : kCommands) std::printf("  %s%s\n", c.name, c.arguments);
+  for (const Command& c : kCommands) std::printf("  %-12s %s\n", c.name, c.summary);
   std::printf("\n'catalogue COMMAND --help' or 'catalogue help COMMAND' describes a command;\n"
               "'catalogue --version' prints the version.\n");
+  return finish_stdout();
 }
 
-// `catalogue help [COMMAND]`: the overview, or the command's own help.
-int help(int argc, char** argv) {
-  if (argc == 2) {
-    print_overview();
-    return finish_stdout();
+// The command of that name; null after a usage error for what, with the
+// command meant when one is close.
+const Command* find_command(const std::string& what, const std::string& name) {
+  std::vector<std::string> names;
+  for (const Command& c : kCommands) {
+    if (name == c.name) return &c;
+    names.push_back(c.name);
   }
-  if (argc > 3) return usage_error("help", "expects at most one COMMAND (see catalogue --help)");
-  for (const Command& c : kCommands)
-    if (std::strcmp(argv[2], c.name) == 0) {
-      print_command_help(c);
-      return finish_stdout();
-    }
-  return usage_error(std::string("help: ") + argv[2], "unknown command (see catalogue --help)");
+  const std::string near = closest_name(name, names);
+  usage_error(what, "unknown command" + (near.empty() ? "" : "; did you mean " + near + "?") +
+                        " (see catalogue --help)");
+  return nullptr;
+}
+
+int help_command(const Arguments& args) {
+  if (args.operands.empty()) return print_overview();
+  const Command* c = find_command("help: " + args.operands[0], args.operands[0]);
+  return c ? print_command_help(*c) : kUsage;
 }
 
 }  // namespace
@@ -388,27 +148,20 @@ int help(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc < 2) return usage_error("no command", "see catalogue --help");
   const std::string name = argv[1];
-  if (name == "--help" || name == "-h") {
-    print_overview();
-    return finish_stdout();
-  }
-  if (name == "help") return help(argc, argv);
+  const std::vector<std::string> rest(argv + 2, argv + argc);
   if (name == "--version") {
+    if (!rest.empty()) return usage_error("--version", "takes no arguments (see catalogue --help)");
     std::printf("catalogue %s\n", DEVICE_BITMAPS_VERSION);
     return finish_stdout();
   }
-  for (const Command& c : kCommands) {
-    if (name != c.name) continue;
-    for (int i = 2; i < argc; ++i)
-      if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-        print_command_help(c);
-        return finish_stdout();
-      }
-    const bool option = c.option && argc > 2 && std::strcmp(argv[2], c.option) == 0;
-    if (argc - 2 - (option ? 2 : 0) != c.argument_count)
-      return usage_error(c.name, std::string("expects") + (c.argument_count ? c.arguments : " no arguments") +
-                                     " (see catalogue " + c.name + " --help)");
-    return c.run(argv + 2);
-  }
-  return usage_error(name, "unknown command (see catalogue --help)");
+  // "catalogue --help list" as "catalogue help list"
+  const Command* c = find_command(name, name == "--help" || name == "-h" ? "help" : name);
+  if (!c) return kUsage;
+  Arguments args;
+  if (!parse_arguments(c->name, c->options, rest, args)) return kUsage;
+  if (args.help) return print_command_help(*c);
+  if (args.operands.size() < c->fewest || args.operands.size() > c->most)
+    return usage_error(c->name, "expects " + (c->most ? usage(*c).substr(std::strlen(c->name) + 1) : "no arguments") +
+                                    " (see catalogue " + c->name + " --help)");
+  return c->run(args);
 }

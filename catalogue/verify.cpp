@@ -133,7 +133,9 @@ int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts,
                    d.image_value);
     }
   }
-  if (cut) {
+  if (comparer.remaining() == length) {
+    std::fprintf(out, "%s: empty, where the flash image has %llu bytes\n", name.c_str(), length);
+  } else if (cut) {
     const unsigned long long missing = comparer.remaining();
     const std::string& first = parts[comparer.first_cut()].name;
     std::fprintf(out, "%s: %llu %s short of the flash image's %llu: ", name.c_str(), missing,
@@ -143,9 +145,12 @@ int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts,
     else
       std::fprintf(out, "%s to %s (%zu parts) are cut\n", first.c_str(), parts.back().name.c_str(), cut);
   }
+  // Each part once: the one the dump ends in may differ before its end, and
+  // is then not counted again among those cut.
+  const size_t cut_whole = cut - (!differences.empty() && differences.back().part == comparer.first_cut());
   std::fprintf(out, "%s: not the flash image: %zu of its %zu %s %s", name.c_str(), differences.size(), parts.size(),
                plural(parts.size(), "part", "parts"), plural(differences.size(), "differs", "differ"));
-  if (cut) std::fprintf(out, ", %zu %s cut", cut, plural(cut, "is", "are"));
+  if (cut_whole) std::fprintf(out, ", %zu %s cut", cut_whole, plural(cut_whole, "is", "are"));
   std::fputc('\n', out);
   return 1;
 }

@@ -125,9 +125,17 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
     std::string size;
     size_t bytes;     // written, or 0 for a refusal
     std::string err;  // the refusal
+    std::vector<std::string> args = {};  // spelled otherwise than --size SIZE chip.bin
+    int status = 2;                      // of a refusal
   };
   std::vector<Case> cases = {
       {"8M", 8388608, ""},
+      {"8M", 8388608, "", {"flash-image", "--size=8M", "chip.bin"}},
+      {"8M", 8388608, "", {"flash-image", "chip.bin", "--si", "8M"}},
+      {"8M", 8388608, "", {"flash-image", "--size", "8M", "--", "chip.bin"}},
+      // The most: accepted, and only then does the missing folder stop it.
+      {"4096M", 0, "catalogue: missing/chip.bin: No such file or directory\n",
+       {"flash-image", "--size", "4096M", "missing/chip.bin"}, 1},
       {"72M", 75497472, ""},  // more pieces of padding than one system call takes
       {"5760K", 5898240, ""},
       {"5892556", 5892556, ""},
@@ -140,9 +148,11 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
                      "catalogue: flash-image: --size '" + std::string(size) +
                          "': give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M\n"});
   for (const auto& c : cases) {
-    const ProcessResult r = catalogue({"flash-image", "--size", c.size, "chip.bin"}, dir.path());
+    const ProcessResult r =
+        catalogue(c.args.empty() ? std::vector<std::string>{"flash-image", "--size", c.size, "chip.bin"} : c.args,
+                  dir.path());
     if (!c.bytes) {
-      EXPECT_EQ(r.exit_status, 2) << c.size;
+      EXPECT_EQ(r.exit_status, c.status) << c.size;
       EXPECT_EQ(r.err, c.err);
       EXPECT_FALSE(file_exists(dir / "chip.bin")) << c.size;
       continue;
@@ -191,13 +201,16 @@ TEST(CatalogueCli, VerifyNamesWhatADumpHoldsOtherwise) {
       {"the record missing", chip.substr(0, image - 16), false, 1,
        "D: 16 bytes short of the flash image's 5892556: record is cut\n"
        "D: not the flash image: 0 of its 280 parts differ, 1 is cut\n"},
+      {"one byte short", chip.substr(0, image - 1), false, 1,
+       "D: 1 byte short of the flash image's 5892556: record is cut\n"
+       "D: not the flash image: 0 of its 280 parts differ, 1 is cut\n"},
       {"a pixel changed and the dump ending inside the next, through a pipe", changed({{zero + 1, '\x01'}}, zero + 3),
        true, 1,
        "269 digits_cool:0: 1 of 108 pixels differs, first at (0, 0): 0001 where the image has 0000\n"
        "D: 2173 bytes short of the flash image's 5892556: 269 digits_cool:0 to record (11 parts) are cut\n"
-       "D: not the flash image: 1 of its 280 parts differs, 11 are cut\n"},
+       "D: not the flash image: 1 of its 280 parts differs, 10 are cut\n"},  // each part once
       {"nothing", "", true, 1,
-       "D: 5892556 bytes short of the flash image's 5892556: 0 bolt:0 to record (280 parts) are cut\n"
+       "D: empty, where the flash image has 5892556 bytes\n"
        "D: not the flash image: 0 of its 280 parts differ, 280 are cut\n"},
   };
   for (const auto& c : cases) {
@@ -313,9 +326,10 @@ TEST(CatalogueCli, ExportSaysHowToNameABitmapOfARun) {
       {"smoke:1x", smoke},
       {"smoke:10:1", smoke},
       {"farewell:1", "a run of 1 bitmap: give it as farewell or farewell:0\n"},
-      {"Smoke:1", unknown},
+      {"Smoke:1", "no such bitmap; did you mean smoke:1? (see catalogue export --help)\n"},
+      {"smokeyy", "no such bitmap; did you mean smoke? (see catalogue export --help)\n"},
+      {"smokeyyy:1", unknown},
       {":3", unknown},
-      {"smok", unknown},
   };
   for (const auto& c : cases) {
     TempDir dir;
@@ -330,7 +344,7 @@ TEST(CatalogueCli, ExportSaysHowToNameABitmapOfARun) {
 TEST(CatalogueCli, ExportRefusesAnythingButATableIndex) {
   for (const char* index : {"-1", "279", "1000", "abc", "12x", "", "1e2", " 5", "+5", "0x10", "99999999999999999999"}) {
     TempDir dir;
-    const ProcessResult r = catalogue({"export", index, "out.bin"}, dir.path());
+    const ProcessResult r = catalogue({"export", "--", index, "out.bin"}, dir.path());  // "-1" no option
     EXPECT_EQ(r.exit_status, 2) << "'" << index << "'";
     EXPECT_NE(r.err.find("0 to 278"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.rfind("catalogue: ", 0), 0u) << r.err;
@@ -368,18 +382,25 @@ TEST(CatalogueCli, OutputThatCannotBeWrittenIsAFailure) {
   }
 }
 
+// Each command in the overview with a line on what it does, and its own
+// help however it is asked for.
 TEST(CatalogueCli, HelpForEveryCommand) {
   const ProcessResult top = catalogue({"--help"});
   EXPECT_EQ(top.exit_status, 0);
-  for (const char* command : {"list", "table", "header", "flash-image", "export", "preview", "verify"}) {
-    EXPECT_NE(top.out.find(std::string("  ") + command), std::string::npos) << command;
+  for (const char* command : {"list", "table", "header", "flash-image", "export", "preview", "verify", "help"}) {
+    const size_t line = top.out.find(std::string("\n  ") + command + " ");
+    ASSERT_NE(line, std::string::npos) << command;
+    const std::string said = top.out.substr(line + 3, top.out.find('\n', line + 1) - line - 3);
+    EXPECT_GT(said.find_first_not_of(' ', std::strlen(command)), std::strlen(command)) << "no summary: " << said;
     const ProcessResult r = catalogue({command, "--help"});
     EXPECT_EQ(r.exit_status, 0) << command;
     EXPECT_EQ(r.out.rfind(std::string("usage: catalogue ") + command, 0), 0u) << r.out;
     EXPECT_EQ(r.err, "");
-    const ProcessResult asked = catalogue({"help", command});
-    EXPECT_EQ(asked.exit_status, 0) << command;
-    EXPECT_EQ(asked.out, r.out) << "catalogue help " << command;
+    for (const std::vector<std::string>& asked : {std::vector<std::string>{"help", command}, {command, "x", "-h"}}) {
+      const ProcessResult again = catalogue(asked);
+      EXPECT_EQ(again.exit_status, 0) << asked[0] << " " << asked[1];
+      EXPECT_EQ(again.out, r.out) << asked[0] << " " << asked[1];
+    }
   }
   const ProcessResult help = catalogue({"help"});
   EXPECT_EQ(help.exit_status, 0);
@@ -393,21 +414,43 @@ TEST(CatalogueCli, VersionIsTheProjects) {
   EXPECT_EQ(r.err, "");
 }
 
+// Each in one line on standard error; where the words are given, those.
 TEST(CatalogueCli, UsageErrorsExitWith2) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {}, {"frobnicate"}, {"LIST"}, {"list", "extra"}, {"table", "x"}, {"flash-image"}, {"export", "5"},
-           {"export", "5", "a", "b"}, {"preview"}, {"preview", "a", "b"}, {"header", "x"},
-           {"help", "frobnicate"}, {"help", "list", "table"}, {"flash-image", "--size", "8M"},
-           {"flash-image", "x.bin", "--size", "8M"}, {"flash-image", "--size", "x.bin"}, {"verify"},
-           {"verify", "a", "b"}, {"verify", ""}}) {
+  const std::string see_flash_image = " (see catalogue flash-image --help)\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{}, ""}, {{"frobnicate"}, "catalogue: frobnicate: unknown command (see catalogue --help)\n"},
+      {{"LIST"}, ""}, {{"list", "extra"}, ""}, {{"table", "x"}, ""}, {{"flash-image"}, ""}, {{"export", "5"}, ""},
+      {{"export", "5", "a", "b"}, ""}, {{"preview"}, ""}, {{"preview", "a", "b"}, ""}, {{"header", "x"}, ""},
+      {{"help", "frobnicate"}, ""}, {{"help", "list", "table"}, ""}, {{"flash-image", "--size", "8M"}, ""},
+      {{"flash-image", "--size", "x.bin"}, ""}, {{"verify"}, ""}, {{"verify", "a", "b"}, ""}, {{"verify", ""}, ""},
+      {{"--version", "extra"}, "catalogue: --version: takes no arguments (see catalogue --help)\n"},
+      // A near miss, within 2 edits, gets the one meant; 3 edits, none.
+      {{"lst"}, "catalogue: lst: unknown command; did you mean list? (see catalogue --help)\n"},
+      {{"help", "flash_imag"}, "catalogue: help: flash_imag: unknown command; did you mean flash-image? (see catalogue --help)\n"},
+      {{"flash_ima"}, "catalogue: flash_ima: unknown command (see catalogue --help)\n"},
+      // Options: named when unknown, ambiguous, or missing the value they need.
+      {{"flash-image", "--sise", "8M", "x.bin"},
+       "catalogue: flash-image: unknown option '--sise'; did you mean --size?" + see_flash_image},
+      {{"flash-image", "x.bin", "-s", "8M"}, "catalogue: flash-image: unknown option '-s'" + see_flash_image},
+      {{"flash-image", "x.bin", "--size"}, "catalogue: flash-image: --size needs a value" + see_flash_image},
+      {{"flash-image", "--help=all"}, "catalogue: flash-image: --help takes no value" + see_flash_image},
+      {{"verify", "--size", "8M", "x.bin"}, "catalogue: verify: unknown option '--size' (see catalogue verify --help)\n"},
+  };
+  for (const auto& c : cases) {
     TempDir dir;
-    const ProcessResult r = catalogue(args, dir.path());
+    const ProcessResult r = catalogue(c.args, dir.path());
     std::string shown;
-    for (const std::string& a : args) shown += " '" + a + "'";
+    for (const std::string& a : c.args) shown += " '" + a + "'";
     EXPECT_EQ(r.exit_status, 2) << shown;
     EXPECT_EQ(r.out, "") << shown;
     EXPECT_EQ(r.err.rfind("catalogue: ", 0), 0u) << shown << ": " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << shown << ": " << r.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err) << shown;
+    }
     EXPECT_TRUE(list_dir(dir.path()).empty()) << shown;
   }
 }

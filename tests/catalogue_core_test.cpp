@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "apng_reader.h"
+#include "bitmaps.h"
 #include "flash_image.h"
 #include "flash_layout.h"
+#include "listing.h"
 #include "page.h"
 #include "png_encode.h"
 #include "process.h"
@@ -55,6 +57,27 @@ TEST(FlashImage, PlacesTheTablesEntriesThenPaddingAndTheRecord) {
   EXPECT_EQ(image.crc32(), crc);
   const std::vector<uint32_t> expected = {216 + 70, catalogue::kNoOffset, catalogue::kNoOffset, 0, 216};
   for (size_t entry = 0; entry < 5; ++entry) EXPECT_EQ(image.offset_of(entry), expected[entry]) << entry;
+}
+
+// Every bitmap's name, by run and by table entry, names that bitmap again.
+TEST(BitmapNames, EveryNameGivenFindsItsBitmap) {
+  std::string reason;
+  const auto find = [&](const std::string& name) {
+    return catalogue::find_bitmap(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH, name, reason);
+  };
+  for (size_t r = 0; r < bitmap_run_count; ++r) {
+    const sBITMAP_RUN& run = bitmap_runs[r];
+    for (unsigned frame = 0; frame < run.count; ++frame) {
+      const std::string name = catalogue::bitmap_name(run, frame);
+      EXPECT_EQ(find(name), &run.records[frame]) << name << ": " << reason;
+      if (run.first_entry != BITMAP_NOT_IN_TABLE) {
+        EXPECT_EQ(find(std::to_string(run.first_entry + frame)), &run.records[frame]) << name;
+      }
+    }
+    if (run.count == 1) {
+      EXPECT_EQ(find(run.name), &run.records[0]) << run.name;
+    }
+  }
 }
 
 // A dump compared in pieces of any size, as reads from a pipe or a device
@@ -105,7 +128,7 @@ TEST(Verify, NamesEachPartThatDiffersWhateverPiecesTheDumpComesIn) {
                      "record: 1 of 3 bytes differs, first at byte 2: 04 where the image has 03\n"
                      "8 run:4: 1 of 4 pixels differs, first at (1, 0): 1235 where the image has 1234\n" +
                          dir / "dump.bin" + ": 3 bytes short of the flash image's 19: 8 run:4 is cut\n" +
-                         dir / "dump.bin" + ": not the flash image: 3 of its 3 parts differ, 1 is cut\n");
+                         dir / "dump.bin" + ": not the flash image: 3 of its 3 parts differ\n");
 }
 
 // The page's data: every bitmap's bytes in base64 (the padding of each

@@ -4,6 +4,7 @@
 // the browser, its driver (npm ci) or a recent enough Node.js missing, the
 // scripts exit with 77, which ctest reports as skipped.
 import { existsSync } from 'node:fs';
+import { fileURLToPath } from 'node:url';
 
 export const SKIP = 77;
 const paths = {
@@ -49,17 +50,31 @@ function wrap(page, { touchscreen, setViewport, cdp, close }) {
   };
 }
 
+// What this machine lacks to start the browser named, or null.
+async function missing(name) {
+  const node = Number(process.versions.node.split('.')[0]);
+  if (node < 20) return `the browser drivers need Node.js 20 or later, this is ${process.version}`;
+  if (!existsSync(paths[name])) return `no ${name} at ${paths[name]} (apt-get install ${packages[name]})`;
+  try {
+    await import(drivers[name]);
+  } catch {
+    return `${drivers[name]} is not installed: (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)`;
+  }
+  return null;
+}
+
+// `node browser.mjs BROWSER` asks only whether the tests can start it: exit
+// status 0, or 77 saying why not, as they would be skipped.
+if (process.argv[1] === fileURLToPath(import.meta.url)) {
+  const why = await missing(process.argv[2]);
+  if (why) skip(why);
+}
+
 // Starts the browser named ('chromium' or 'firefox'), or exits as skipped.
 export async function launch(name = 'chromium') {
-  const node = Number(process.versions.node.split('.')[0]);
-  if (node < 20) skip(`the browser drivers need Node.js 20 or later, this is ${process.version}`);
-  if (!existsSync(paths[name])) skip(`no ${name} at ${paths[name]} (apt-get install ${packages[name]})`);
-  let driver;
-  try {
-    driver = await import(drivers[name]);
-  } catch {
-    skip(`${drivers[name]} is not installed (run npm ci in tests/browser)`);
-  }
+  const why = await missing(name);
+  if (why) skip(why);
+  const driver = await import(drivers[name]);
   if (name === 'chromium') {
     const browser = await driver.chromium.launch({
       executablePath: paths.chromium,

@@ -9,6 +9,7 @@
 #
 # Exit status: 0 all clean, 1 a case failed, 2 usage, 77 no valgrind (ctest
 # counts that as skipped). $VALGRIND names another valgrind binary.
+# run-valgrind.sh --check asks only for valgrind: 0, or 77 as the run would end.
 #
 # image_export is linked statically in the usual builds. Memcheck cannot
 # replace malloc in a static program, so there it checks neither the heap's
@@ -18,14 +19,15 @@
 # and stdio reads of its thread block, which memcheck cannot see initialised.
 set -uo pipefail
 
+valgrind=${VALGRIND:-valgrind}
+if ! command -v "$valgrind" >/dev/null 2>&1; then
+  echo "run-valgrind.sh: $valgrind is not installed (apt-get install valgrind); skipped"
+  exit 77
+fi
+[ "${1:-}" = --check ] && exit 0
 if [ $# -ne 2 ]; then
   echo "usage: run-valgrind.sh IMAGE_EXPORT CATALOGUE"
   exit 2
-fi
-valgrind=${VALGRIND:-valgrind}
-if ! command -v "$valgrind" >/dev/null 2>&1; then
-  echo "run-valgrind.sh: $valgrind is not installed; skipped"
-  exit 77
 fi
 image_export=$(realpath "$1")
 catalogue=$(realpath "$2")

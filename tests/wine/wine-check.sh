@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows programs, run under Wine and held against the native build's.
 #
+#   wine-check.sh check                  only whether Wine is there
 #   wine-check.sh prefix-create PREFIX
 #   wine-check.sh prefix-remove PREFIX
 #   wine-check.sh imports EXE...
@@ -72,6 +73,10 @@ expect_empty() {
 }
 
 case ${1:-} in
+check)
+  need_wine
+  ;;
+
 prefix-create)
   need_wine
   prefix=$2
@@ -193,6 +198,13 @@ catalogue)
   run_wine "$prefix" "$scratch/w" "$windows" flash-image flash.bin
   expect_status 0 "catalogue.exe flash-image over an existing image"
   cmp "$scratch/n/flash.bin" "$scratch/w/flash.bin" || fail "the rewritten flash image differs"
+
+  # Options after the operand and with '=', as the C runtime's getopt_long
+  # reads them too.
+  run_wine "$prefix" "$scratch/w" "$windows" flash-image chip.bin --size=6M
+  expect_status 0 "catalogue.exe flash-image chip.bin --size=6M"
+  [ "$(stat -c %s "$scratch/w/chip.bin" 2>/dev/null)" = 6291456 ] || fail "catalogue.exe flash-image --size=6M wrote no 6 MiB"
+  rm -f "$scratch/w/chip.bin"
 
   run_native "$scratch/n" "$native" export 278 nine.bin
   run_wine "$prefix" "$scratch/w" "$windows" export 278 nine.bin

@@ -1,0 +1,157 @@
+#include "command_line.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+namespace catalogue {
+
+int report_error(int status, const std::string& message) {
+  std::fprintf(stderr, "catalogue: %s\n", message.c_str());
+  return status;
+}
+
+int usage_error(const std::string& what, const std::string& reason) { return report_error(kUsage, what + ": " + reason); }
+
+int finish_stdout() {
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    return report_error(kFailed, std::string("standard output: ") + (errno ? std::strerror(errno) : "write error"));
+  return kOk;
+}
+
+namespace {
+
+// The decimal digits text starts with, as a number of type T, and the
+// position after them; false when it starts with none or they overflow T.
+template <typename T>
+bool leading_number(std::string_view text, T& value, size_t& end) {
+  const auto [at, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  end = static_cast<size_t>(at - text.data());
+  return error == std::errc();
+}
+
+}  // namespace
+
+bool parse_size(std::string_view text, uint64_t& size) {
+  constexpr uint64_t kMost = uint64_t{1} << 32;
+  uint64_t value = 0, unit = 1;
+  size_t end = 0;
+  if (!leading_number(text, value, end)) return false;
+  if (end + 1 == text.size() && (text[end] == 'K' || text[end] == 'M')) unit = text[end++] == 'K' ? 1024 : 1024 * 1024;
+  if (end != text.size() || value == 0 || value > kMost / unit) return false;
+  size = value * unit;
+  return true;
+}
+
+bool parse_below(std::string_view text, unsigned limit, unsigned& number) {
+  size_t end = 0;
+  unsigned value = 0;
+  if (!leading_number(text, value, end) || end != text.size() || value >= limit) return false;
+  number = value;
+  return true;
+}
+
+namespace {
+
+// Characters inserted, removed or changed to make b of a.
+size_t edit_distance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j < row.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row.back();
+}
+
+}  // namespace
+
+std::string closest_name(std::string_view text, const std::vector<std::string>& known) {
+  constexpr size_t kFarthest = 2;
+  std::string best;
+  size_t best_distance = kFarthest + 1;
+  for (const std::string& name : known)
+    if (const size_t d = edit_distance(text, name); d < best_distance) {
+      best = name;
+      best_distance = d;
+    }
+  return best;
+}
+
+const char* Arguments::option(const char* name) const {
+  for (auto it = options.rbegin(); it != options.rend(); ++it)
+    if (it->first == name) return it->second.c_str();
+  return nullptr;
+}
+
+namespace {
+
+constexpr int kHelp = 'h';
+constexpr int kFirstOption = 256;  // getopt_long's value for specs[i]: kFirstOption + i
+
+// Why getopt_long refused an option, as one line: unknown, or ours without
+// the value it needs or with one where it takes none.
+std::string refusal(const char* word, const std::vector<OptionSpec>& specs) {
+  const int known = optopt;
+  if (known == kHelp) return "--help takes no value";
+  if (known >= kFirstOption) {
+    const OptionSpec& spec = specs[static_cast<size_t>(known - kFirstOption)];
+    return std::string("--") + spec.name + (spec.value ? " needs a value" : " takes no value");
+  }
+  if (known != 0) return std::string("unknown option '-") + static_cast<char>(known) + "'";
+  // A long option no spec names: the word getopt_long has just passed.
+  const std::string_view given(word);
+  const std::string name(given.substr(2, given.find('=') - 2));
+  std::vector<std::string> names{"help"};
+  for (const OptionSpec& spec : specs) names.push_back(spec.name);
+  const std::string near = closest_name(name, names);
+  return "unknown option '--" + name + "'" + (near.empty() ? "" : "; did you mean --" + near + "?");
+}
+
+}  // namespace
+
+bool parse_arguments(const std::string& command, const std::vector<OptionSpec>& specs,
+                     const std::vector<std::string>& args, Arguments& parsed) {
+  std::vector<option> table;
+  for (size_t i = 0; i < specs.size(); ++i)
+    table.push_back({specs[i].name, specs[i].value ? required_argument : no_argument, nullptr,
+                     kFirstOption + static_cast<int>(i)});
+  table.push_back({"help", no_argument, nullptr, kHelp});
+  table.push_back({nullptr, 0, nullptr, 0});
+  // getopt_long reorders the words it is given: copies, with the command's
+  // name where a program's would be.
+  std::vector<std::string> words{command};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(words.size());
+
+  optind = 0;  // a fresh start, in either C library
+  // The leading ':' keeps getopt_long quiet: the refusal is ours, in one line.
+  for (int result; (result = getopt_long(argc, argv.data(), ":h", table.data(), nullptr)) != -1;) {
+    if (result == kHelp) {
+      parsed.help = true;
+    } else if (result >= kFirstOption) {
+      parsed.options.emplace_back(specs[static_cast<size_t>(result - kFirstOption)].name, optarg ? optarg : "");
+    } else {
+      usage_error(command, refusal(argv[static_cast<size_t>(optind - 1)], specs) + " (see catalogue " +
+                               command + " --help)");
+      return false;
+    }
+  }
+  parsed.operands.assign(argv.begin() + optind, argv.begin() + argc);
+  return true;
+}
+
+}  // namespace catalogue

@@ -1,0 +1,65 @@
+// How catalogue reads its command line and says what went wrong: GNU-style
+// options (getopt_long) around each command's operands, the numbers those
+// carry, a near miss answered with one suggestion, and the one line every
+// error leaves by.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace catalogue {
+
+// Exit status: 0 success, 1 failure, 2 usage error.
+constexpr int kOk = 0, kFailed = 1, kUsage = 2;
+
+// "catalogue: <message>" on standard error, one line; returns status.
+int report_error(int status, const std::string& message);
+
+// A usage error: "catalogue: <what>: <reason>", status 2.
+int usage_error(const std::string& what, const std::string& reason);
+
+// Standard output flushed and checked: output to a pipe or file fails late,
+// when the buffer is flushed, and a listing cut short must not end with
+// status 0. Returns kOk, or kFailed after saying so.
+int finish_stdout();
+
+// A size in bytes, or in KiB or MiB with the suffix K or M ("8M"), from 1
+// byte to 4096M, the most 32-bit offsets reach. False for anything else.
+bool parse_size(std::string_view text, uint64_t& size);
+
+// A count from 0 below limit, in decimal digits only. False for anything
+// else: a sign, a space, another base, a number out of range.
+bool parse_below(std::string_view text, unsigned limit, unsigned& number);
+
+// The one of the known names within 2 edits (a character inserted, removed
+// or changed) of text, the closest, the first of equals; empty when none is.
+std::string closest_name(std::string_view text, const std::vector<std::string>& known);
+
+// An option a command takes: --NAME, with a value when value is given
+// ("SIZE", as the usage line shows it), else alone.
+struct OptionSpec {
+  const char* name;
+  const char* value = nullptr;
+};
+
+// A command's line taken apart: its operands in order, and the options given.
+struct Arguments {
+  std::vector<std::string> operands;
+  std::vector<std::pair<std::string, std::string>> options;  // name and value ("" for one without)
+  bool help = false;  // -h or --help
+
+  // The value of the option, the last one given; null when it was not.
+  const char* option(const char* name) const;
+};
+
+// Reads args, the words after the command's name, by the options' table as
+// getopt_long does: --name=VALUE or --name VALUE, a unique prefix of a name,
+// options before, between or after the operands, and "--" ending them; -h
+// and --help for every command. False after a usage error naming the
+// option, reported for command, with a pointer to its help.
+bool parse_arguments(const std::string& command, const std::vector<OptionSpec>& specs,
+                     const std::vector<std::string>& args, Arguments& parsed);
+
+}  // namespace catalogue

@@ -1,0 +1,166 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bitmap_runs.h"
+#include "bitmaps.h"
+#include "directories.h"
+#include "firmware_files.h"
+#include "flash_image.h"
+#include "flash_layout.h"
+#include "flash_table.h"
+#include "listing.h"
+#include "output_file.h"
+#include "page.h"
+#include "png_encode.h"
+#include "preview.h"
+#include "verify.h"
+
+namespace catalogue {
+
+namespace {
+
+std::vector<FlashTable> tables() { return flash_tables(bitmap_runs, bitmap_run_count); }
+
+FlashImage flash_image() { return FlashImage(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH); }
+
+using art::Piece;
+
+// Writes the command's one file by the rules every output follows
+// (output_file.h), "-" being standard output, and says so: on standard
+// error when standard output holds the bytes.
+int report_written(const char* command, const std::string& path, const std::vector<Piece>& pieces) {
+  const bool to_stdout = path == "-";
+  if (to_stdout && art::standard_output_is_terminal())
+    return usage_error(command, "standard output is a terminal: give a FILE, or redirect standard output");
+  std::string error;
+  if (!art::write_output(path, pieces, error, art::Dash::standard_output)) return report_error(kFailed, error);
+  unsigned long long total = 0;
+  for (const Piece& piece : pieces) total += piece.size;
+  std::fprintf(to_stdout || art::names_standard_output(path) ? stderr : stdout, "%s: %llu bytes written\n",
+               to_stdout ? "standard output" : path.c_str(), total);
+  return finish_stdout();
+}
+
+// An empty name reaches the system as "", and its error would name no file.
+int empty_name_error(const char* command, const char* what) {
+  return usage_error(command, std::string(what) + " must not be empty");
+}
+
+// The encoded picture written as every output is, and a line saying so.
+bool write_picture(const std::string& path, const std::vector<uint8_t>& png, const std::string& what) {
+  std::string error;
+  if (!art::write_output(path, {{png.data(), png.size()}}, error)) {
+    report_error(kFailed, error);
+    return false;
+  }
+  std::printf("%s: %s\n", path.c_str(), what.c_str());
+  return true;
+}
+
+}  // namespace
+
+int list_command(const Arguments&) {
+  const FlashImage image = flash_image();
+  const std::vector<BitmapRow> rows = bitmap_rows(bitmap_runs, bitmap_run_count, image);
+  int name_width = 3;
+  for (size_t r = 0; r < bitmap_run_count; ++r)
+    name_width = std::max(name_width, static_cast<int>(std::strlen(bitmap_runs[r].name)));
+  std::printf("%5s  %-*s  %-7s  %6s  %-10s  %s\n", "entry", name_width, "run", "size", "bytes", "offset", "crc32");
+  for (const BitmapRow& row : rows)
+    std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", row.entry_text().c_str(), name_width, row.run->name,
+                row.size_text().c_str(), row.bytes, row.offset_text().c_str(), row.crc32_text().c_str());
+  // The image's end: the record that identifies it, after any padding.
+  for (const SegmentRow& s : other_segment_rows(image))
+    std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", "-", name_width, ("(" + s.name + ")").c_str(), "-",
+                s.bytes, s.offset_text.c_str(), s.crc32_text.c_str());
+  return finish_stdout();
+}
+
+int table_command(const Arguments&) {
+  print_tables_file(stdout, tables(), bitmap_table, DEVICE_BITMAPS_VERSION);
+  return finish_stdout();
+}
+
+int header_command(const Arguments&) {
+  print_header_file(stdout, tables(), flash_image(), DEVICE_BITMAPS_VERSION);
+  return finish_stdout();
+}
+
+int flash_image_command(const Arguments& args) {
+  uint64_t size = 0;
+  const char* chip = args.option("size");
+  if (chip && !parse_size(chip, size))
+    return usage_error(std::string("flash-image: --size '") + chip + "'",
+                       "give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M");
+  const std::string& path = args.operands[0];
+  if (path.empty()) return empty_name_error("flash-image", "FILE");
+  const FlashImage image = flash_image();
+  std::vector<Piece> pieces;
+  for (const ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
+  const uint64_t length = image.length();
+  if (chip && length > size)
+    return usage_error("flash-image", "the image is " + std::to_string(length) + " bytes, more than --size " + chip +
+                                          " (" + std::to_string(size) + " bytes)");
+  // The rest of the chip as erased NOR flash reads: every bit set.
+  static const std::vector<uint8_t> erased(64 * 1024, 0xFF);
+  for (uint64_t rest = chip ? size - length : 0; rest > 0; rest -= pieces.back().size)
+    pieces.push_back({erased.data(), static_cast<size_t>(std::min<uint64_t>(rest, erased.size()))});
+  return report_written("flash-image", path, pieces);
+}
+
+int verify_command(const Arguments& args) {
+  const std::string& path = args.operands[0];
+  if (path.empty()) return empty_name_error("verify", "FILE");
+  std::string error;
+  const FlashImage image = flash_image();
+  const int outcome = verify_dump(path, image.segments(), stdout, error);
+  if (outcome < 0) return report_error(kFailed, error);
+  const int written = finish_stdout();
+  return written != kOk ? written : outcome;
+}
+
+int export_command(const Arguments& args) {
+  const std::string& name = args.operands[0];
+  std::string reason;
+  const sBITMAP* b = find_bitmap(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH, name, reason);
+  if (!b) return usage_error("export: '" + name + "'", reason);
+  const std::string& path = args.operands[1];
+  if (path.empty()) return empty_name_error("export", "FILE");
+  return report_written("export", path, {{b->pixels, bitmap_byte_size(b)}});
+}
+
+int preview_command(const Arguments& args) {
+  const std::string& dir = args.operands[0];
+  if (dir.empty()) return empty_name_error("preview", "DIR");
+  std::string error;
+  if (!art::make_directories(dir, error)) return report_error(kFailed, error);
+  for (size_t r = 0; r < bitmap_run_count; ++r) {
+    const sBITMAP_RUN& run = bitmap_runs[r];
+    const PreviewStyle style = preview_style(run);
+    const std::string count = std::to_string(run.count), scale = std::to_string(style.scale) + "x";
+    std::vector<uint8_t> png;
+    const std::string sheet_path = dir + "/" + run.name + ".png";
+    if (!art::encode_png(contact_sheet(run, style.scale), art::Compression::quick, png, error))
+      return report_error(kFailed, sheet_path + ": " + error);
+    if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
+      return kFailed;
+    if (!style.animated) continue;
+    const std::string anim_path = dir + "/" + run.name + "_anim.png";
+    if (!art::encode_apng(animation_frames(run, style.scale), style.fps, png, error))
+      return report_error(kFailed, anim_path + ": " + error);
+    if (!write_picture(anim_path, png, count + " frames at " + scale + ", " + std::to_string(style.fps) + " a second"))
+      return kFailed;
+  }
+  const std::string page = catalogue_page(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH);
+  if (!write_picture(dir + "/index.html", {page.begin(), page.end()}, "the page of every run, for a web browser"))
+    return kFailed;
+  return finish_stdout();
+}
+
+}  // namespace catalogue

@@ -1,0 +1,18 @@
+// What each catalogue command does, once its command line has been read:
+// each takes the operands and options its usage line gives, and returns the
+// exit status, having reported any failure.
+#pragma once
+
+#include "command_line.h"
+
+namespace catalogue {
+
+int list_command(const Arguments& args);
+int table_command(const Arguments& args);
+int header_command(const Arguments& args);
+int flash_image_command(const Arguments& args);  // FILE; --size SIZE
+int export_command(const Arguments& args);       // BITMAP FILE
+int preview_command(const Arguments& args);      // DIR
+int verify_command(const Arguments& args);       // FILE
+
+}  // namespace catalogue
