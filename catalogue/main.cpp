@@ -28,6 +28,7 @@
 #include "png_encode.h"
 #include "preview.h"
 #include "output_file.h"
+#include "reflash.h"
 #include "verify.h"
 
 namespace {
@@ -66,6 +67,12 @@ std::vector<catalogue::FlashTable> tables() { return catalogue::flash_tables(bit
 
 using art::Piece;
 
+// Where a command reports what it wrote: standard error when standard
+// output holds the bytes.
+std::FILE* report_stream(const std::string& path) {
+  return path == "-" || art::names_standard_output(path) ? stderr : stdout;
+}
+
 // Writes the command's one file by the rules every output follows
 // (output_file.h), "-" being standard output, and says so: on standard
 // error when standard output holds the bytes.
@@ -80,7 +87,7 @@ int report_written(const char* command, const std::string& path, const std::vect
   }
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
-  std::fprintf(to_stdout || art::names_standard_output(path) ? stderr : stdout, "%s: %llu bytes written\n",
+  std::fprintf(report_stream(path), "%s: %llu bytes written\n",
                to_stdout ? "standard output" : path.c_str(), total);
   return finish_stdout();
 }
@@ -121,8 +128,8 @@ int empty_name_error(const char* command, const char* what) {
   return usage_error(command, std::string(what) + " must not be empty");
 }
 
-// A chip size: bytes, or KiB or MiB with the suffix K or M, from 1 byte to
-// 4 GiB, the most the tables' 32-bit offsets reach.
+// A chip's size, or its erase block's: bytes, or KiB or MiB with the suffix
+// K or M, from 1 byte to 4 GiB, the most the tables' 32-bit offsets reach.
 bool parse_chip_size(const char* text, unsigned long long& size) {
   constexpr unsigned long long kMost = 1ull << 32;
   unsigned long long value = 0, unit = 1;
@@ -133,6 +140,69 @@ bool parse_chip_size(const char* text, unsigned long long& size) {
   if (p == text || *p || value == 0 || value > kMost / unit) return false;
   size = value * unit;
   return true;
+}
+
+// flash-image's options for writing only what changed: --since OLD
+// --layout LAYOUT [--erase-block SIZE], before its other arguments.
+struct SinceOptions {
+  const char* since = nullptr;
+  const char* layout = nullptr;
+  const char* erase_block = nullptr;
+} since_options;
+
+// Takes those options out of flash-image's command line, leaving the rest
+// for the parsing every command has.
+int take_since_options(int& argc, char** argv) {
+  int at = 2;
+  for (; at + 1 < argc; at += 2) {
+    const char** value = std::strcmp(argv[at], "--since") == 0         ? &since_options.since
+                         : std::strcmp(argv[at], "--layout") == 0      ? &since_options.layout
+                         : std::strcmp(argv[at], "--erase-block") == 0 ? &since_options.erase_block
+                                                                       : nullptr;
+    if (!value) break;
+    if (*value) return usage_error("flash-image", std::string(argv[at]) + " is given twice");
+    *value = argv[at + 1];
+  }
+  std::copy(argv + at, argv + argc, argv + 2);
+  argc -= at - 2;
+  if (!since_options.since != !since_options.layout || (since_options.erase_block && !since_options.since))
+    return usage_error("flash-image", "--since OLD and --layout LAYOUT go together, and --erase-block with them");
+  return kOk;
+}
+
+// With --since: the layout of the erase blocks where the image differs from
+// OLD, written before the image, so that a failure leaves no image without
+// its layout.
+int write_since_layout(const std::vector<Piece>& pieces, const catalogue::FlashImage& image, unsigned long long& block,
+                       std::vector<catalogue::LayoutRegion>& regions) {
+  const SinceOptions& o = since_options;
+  if (!*o.since) return empty_name_error("flash-image", "OLD");
+  if (!*o.layout) return empty_name_error("flash-image", "LAYOUT");
+  unsigned long long length = 0;
+  for (const Piece& piece : pieces) length += piece.size;
+  block = 4096;
+  if (o.erase_block && !parse_chip_size(o.erase_block, block))
+    return usage_error(std::string("flash-image: --erase-block '") + o.erase_block + "'",
+                       "give the erase block's size in bytes, or with K or M for KiB or MiB (4K)");
+  const std::string refusal = catalogue::erase_block_refusal(block, length);
+  if (!refusal.empty()) return usage_error("flash-image", refusal);
+  uint64_t old_length = 0;
+  std::string error;
+  if (!catalogue::changed_regions(o.since, pieces, block, image.record_offset(), catalogue::kRecordSize, regions,
+                                  old_length, error)) {
+    std::fprintf(stderr, "catalogue: %s\n", error.c_str());
+    return kFailed;
+  }
+  if (old_length != length)
+    return usage_error(std::string("flash-image: --since ") + o.since,
+                       (old_length > length ? "more than" : std::to_string(old_length) + " bytes, not") +
+                           " the image's " + std::to_string(length) + ": give the image as written, with its --size");
+  const std::string text = catalogue::layout_text(regions);
+  if (!art::write_output(o.layout, {{text.data(), text.size()}}, error)) {
+    std::fprintf(stderr, "catalogue: %s\n", error.c_str());
+    return kFailed;
+  }
+  return kOk;
 }
 
 int flash_image_command(char** args) {
@@ -154,7 +224,14 @@ int flash_image_command(char** args) {
   static const std::vector<uint8_t> erased(64 * 1024, 0xFF);
   for (unsigned long long rest = padded ? size - length : 0; rest > 0; rest -= pieces.back().size)
     pieces.push_back({erased.data(), static_cast<size_t>(std::min<unsigned long long>(rest, erased.size()))});
-  return report_written("flash-image", path, pieces);
+  if (!since_options.since) return report_written("flash-image", path, pieces);
+  unsigned long long block = 0;
+  std::vector<catalogue::LayoutRegion> regions;
+  if (const int refused = write_since_layout(pieces, image, block, regions)) return refused;
+  if (const int written = report_written("flash-image", path, pieces)) return written;
+  catalogue::print_reflash(report_stream(path), regions, block, padded ? size : length, since_options.layout, path,
+                           since_options.since);
+  return finish_stdout();
 }
 
 int verify_command(char** args) {
@@ -311,7 +388,7 @@ const Command kCommands[] = {
      "declaration of each table. It includes the firmware's FLASH_sBITMAP from\n"
      "FLASH_SBITMAP_HEADER, <flash_sbitmap.h> unless defined otherwise.\n",
      header_command},
-    {"flash-image", " [--size SIZE] FILE", 1,
+    {"flash-image", " [--since OLD --layout LAYOUT [--erase-block SIZE]] [--size SIZE] FILE", 1,
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
      "bitmap_table in table order from offset 0, with nothing between them, then\n"
      "a 16-byte record that identifies the image (see catalogue header).\n"
@@ -323,7 +400,17 @@ const Command kCommands[] = {
      "KiB or MiB with K or M: 8M is 8388608. An image larger than SIZE is\n"
      "refused and nothing is written. For an 8 MiB chip, with flashrom:\n"
      "  catalogue flash-image --size 8M flash.bin\n"
-     "  flashrom -p <programmer> -c <chip> -w flash.bin\n",
+     "  flashrom -p <programmer> -c <chip> -w flash.bin\n"
+     "\n"
+     "--since OLD --layout LAYOUT compares the image with OLD, the image written\n"
+     "before (a file, or '-' for standard input), and writes LAYOUT, a flashrom\n"
+     "layout of the erase blocks where they differ: r0, r1, ... and 'record', the\n"
+     "blocks of the image's record, always among them when any block differs.\n"
+     "It prints the flashrom command that writes and verifies those alone. Erase\n"
+     "blocks are 4K unless --erase-block SIZE says otherwise (a power of two that\n"
+     "divides the image's size). Before using it, confirm that the chip holds OLD:\n"
+     "  flashrom -p <programmer> -c <chip> -l LAYOUT -i record -v OLD\n"
+     "and write the whole image when it does not.\n",
      flash_image_command, "--size"},
     {"export", " BITMAP FILE", 2,
      "Writes the pixel bytes of one bitmap to FILE, as the device holds them:\n"
@@ -404,6 +491,8 @@ int main(int argc, char** argv) {
         print_command_help(c);
         return finish_stdout();
       }
+    if (c.run == flash_image_command)
+      if (const int refused = take_since_options(argc, argv)) return refused;
     const bool option = c.option && argc > 2 && std::strcmp(argv[2], c.option) == 0;
     if (argc - 2 - (option ? 2 : 0) != c.argument_count)
       return usage_error(c.name, std::string("expects") + (c.argument_count ? c.arguments : " no arguments") +
