@@ -169,7 +169,7 @@ TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
     int status;
     std::string layout_or_err;
     std::string out = "";  // what it prints, when given
-    const char* since = "old.bin";
+    const char *since = "old.bin", *layout = "changed.layout";
   } cases[] = {
       {{0xfff}, "", "", 0, "00000000:00000fff r0\n0059e000:0059efff record\n",
        "new.bin: 8388608 bytes written\n"
@@ -188,12 +188,13 @@ TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
       {{}, "", "16M", 2, usage + "an erase block of 16777216 bytes does not divide the image's 8388608 bytes: pad it to the chip's size with --size\n"},
       {{}, "", "4k", 2, usage + "--erase-block '4k': give the erase block's size in bytes, or with K or M for KiB or MiB (4K)\n"},
       {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "."},
+      {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "old.bin", "."},
   };
   for (const auto& c : cases) {
     std::string old = c.old_tail == "-" ? chip.substr(1) : chip + c.old_tail;
     for (size_t at : c.changed) old[at] = static_cast<char>(~old[at]);
     testing_support::write_file(dir / "old.bin", old);
-    std::vector<std::string> args = {"flash-image", "--since", c.since, "--layout", "changed.layout"};
+    std::vector<std::string> args = {"flash-image", "--since", c.since, "--layout", c.layout};
     if (!c.erase_block.empty()) args.insert(args.end(), {"--erase-block", c.erase_block});
     args.insert(args.end(), {"--size", "8M", "new.bin"});
     const ProcessResult r = catalogue(args, dir.path());
@@ -459,7 +460,7 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
            {"flash-image", "x.bin", "--size", "8M"}, {"flash-image", "--size", "x.bin"}, {"verify"},
            {"flash-image", "--since", "a", "x.bin"}, {"flash-image", "--erase-block", "4K", "--layout", "l", "x.bin"},
            {"flash-image", "--since", "a", "--layout", "l", "--since", "a", "x.bin"},
-           {"flash-image", "--since", "", "--layout", "l", "x.bin"},
+           {"flash-image", "--since", "", "--layout", "l", "x.bin"}, {"flash-image", "--since", "a", "--layout", "", "x.bin"},
            {"verify", "a", "b"}, {"verify", ""}}) {
     TempDir dir;
     const ProcessResult r = catalogue(args, dir.path());
