@@ -459,8 +459,9 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
            {"help", "frobnicate"}, {"help", "list", "table"}, {"flash-image", "--size", "8M"},
            {"flash-image", "x.bin", "--size", "8M"}, {"flash-image", "--size", "x.bin"}, {"verify"},
            {"flash-image", "--since", "a", "x.bin"}, {"flash-image", "--erase-block", "4K", "--layout", "l", "x.bin"},
-           {"flash-image", "--since", "a", "--layout", "l", "--since", "a", "x.bin"},
-           {"flash-image", "--since", "", "--layout", "l", "x.bin"}, {"flash-image", "--since", "a", "--layout", "", "x.bin"},
+           {"flash-image", "--since", "a", "--layout", "l", "--since", "a", "--size", "8M", "x.bin"},
+           {"flash-image", "--since", "", "--layout", "l", "--size", "8M", "x.bin"},
+           {"flash-image", "--since", "a", "--layout", "", "--size", "8M", "x.bin"},
            {"verify", "a", "b"}, {"verify", ""}}) {
     TempDir dir;
     const ProcessResult r = catalogue(args, dir.path());
