@@ -132,8 +132,9 @@ std::string layout_text(const std::vector<LayoutRegion>& regions) {
 void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uint64_t block, uint64_t length,
                    const std::string& layout_path, const std::string& file, const std::string& old_path) {
   const std::string old_name = old_path == "-" ? "standard input" : old_path;
+  const std::string file_name = file == "-" ? "standard output" : file;
   if (regions.empty()) {
-    std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_path.c_str(), file.c_str(),
+    std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_path.c_str(), file_name.c_str(),
                  old_name.c_str());
     return;
   }
@@ -146,7 +147,7 @@ void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uin
   const unsigned long long blocks = bytes / block;
   std::fprintf(out, "%s: %zu %s, %llu erase %s of %" PRIu64 " bytes, where %s differs from %s\n",
                layout_path.c_str(), regions.size(), plural(regions.size(), "region", "regions"), blocks,
-               plural(blocks, "block", "blocks"), block, file.c_str(), old_name.c_str());
+               plural(blocks, "block", "blocks"), block, file_name.c_str(), old_name.c_str());
   std::fprintf(out, "flashrom -p PROGRAMMER -c CHIP -l %s%s --noverify-all -w %s\n", shell_word(layout_path).c_str(),
                includes.c_str(), shell_word(file).c_str());
   std::fprintf(out, "flashrom reads and verifies these %" PRIu64 " bytes instead of all %" PRIu64
