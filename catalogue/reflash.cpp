@@ -134,8 +134,8 @@ void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uin
   const std::string old_name = old_path == "-" ? "standard input" : old_path;
   const std::string file_name = file == "-" ? "standard output" : file;
   if (regions.empty()) {
-    std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_path.c_str(), file_name.c_str(),
-                 old_name.c_str());
+    std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_path.c_str(),
+                 file_name.c_str(), old_name.c_str());
     return;
   }
   uint64_t bytes = 0;

@@ -162,7 +162,7 @@ TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
   TempDir dir;
   ASSERT_EQ(catalogue({"flash-image", "--size", "8M", "chip.bin"}, dir.path()).exit_status, 0);
   const std::string chip = read_file(dir / "chip.bin");
-  const std::string usage = "catalogue: flash-image: ";
+  const std::string usage = "catalogue: flash-image: ", as_written = "give the image as written, with its --size\n";
   const struct {
     std::vector<size_t> changed;        // bytes of OLD that differ
     std::string old_tail, erase_block;  // OLD's end: "" as is, "-" one byte short, else more bytes
@@ -179,14 +179,18 @@ TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
       {{0x1000, 0x59dfff, 0x7fffff}, "", "", 0,
        "00001000:00001fff r0\n0059d000:0059dfff r1\n0059e000:0059efff record\n007ff000:007fffff r2\n"},
       {{}, "", "", 0, "",
-       "new.bin: 8388608 bytes written\nchanged.layout: no regions: new.bin holds what old.bin does, nothing to write\n"},
+       "new.bin: 8388608 bytes written\n"
+       "changed.layout: no regions: new.bin holds what old.bin does, nothing to write\n"},
       {{0x59e9cb}, "", "16", 0, "0059e9b0:0059e9cf record\n"},
       {{0}, "", "8M", 0, "00000000:007fffff record\n"},
-      {{}, "-", "", 2, usage + "--since old.bin: 8388607 bytes, not the image's 8388608: give the image as written, with its --size\n"},
-      {{}, "x", "", 2, usage + "--since old.bin: more than the image's 8388608: give the image as written, with its --size\n"},
+      {{}, "-", "", 2, usage + "--since old.bin: 8388607 bytes, not the image's 8388608: " + as_written},
+      {{}, "x", "", 2, usage + "--since old.bin: more than the image's 8388608: " + as_written},
       {{}, "", "3K", 2, usage + "an erase block of 3072 bytes: not a power of two\n"},
-      {{}, "", "16M", 2, usage + "an erase block of 16777216 bytes does not divide the image's 8388608 bytes: pad it to the chip's size with --size\n"},
-      {{}, "", "4k", 2, usage + "--erase-block '4k': give the erase block's size in bytes, or with K or M for KiB or MiB (4K)\n"},
+      {{}, "", "16M", 2,
+       usage + "an erase block of 16777216 bytes does not divide the image's 8388608 bytes: pad it to the chip's "
+               "size with --size\n"},
+      {{}, "", "4k", 2,
+       usage + "--erase-block '4k': give the erase block's size in bytes, or with K or M for KiB or MiB (4K)\n"},
       {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "."},
       {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "old.bin", "."},
   };
