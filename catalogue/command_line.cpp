@@ -109,11 +109,16 @@ std::string refusal(const char* word, const std::vector<OptionSpec>& specs) {
     return std::string("--") + spec.name + (spec.value ? " needs a value" : " takes no value");
   }
   if (known != 0) return std::string("unknown option '-") + static_cast<char>(known) + "'";
-  // A long option no spec names: the word getopt_long has just passed.
+  // A long option no spec names, or the start of more than one: the word
+  // getopt_long has just passed.
   const std::string_view given(word);
   const std::string name(given.substr(2, given.find('=') - 2));
   std::vector<std::string> names{"help"};
   for (const OptionSpec& spec : specs) names.push_back(spec.name);
+  std::string starting;
+  for (const std::string& n : names)
+    if (n.rfind(name, 0) == 0) starting += (starting.empty() ? "--" : ", --") + n;
+  if (starting.find(',') != std::string::npos) return "ambiguous option '--" + name + "': " + starting;
   const std::string near = closest_name(name, names);
   return "unknown option '--" + name + "'" + (near.empty() ? "" : "; did you mean --" + near + "?");
 }

@@ -19,6 +19,7 @@
 #include "page.h"
 #include "png_encode.h"
 #include "preview.h"
+#include "reflash.h"
 #include "verify.h"
 
 namespace catalogue {
@@ -31,6 +32,12 @@ FlashImage flash_image() { return FlashImage(bitmap_runs, bitmap_run_count, bitm
 
 using art::Piece;
 
+// Where a command reports what it wrote: standard error when standard
+// output holds the bytes.
+std::FILE* report_stream(const std::string& path) {
+  return path == "-" || art::names_standard_output(path) ? stderr : stdout;
+}
+
 // Writes the command's one file by the rules every output follows
 // (output_file.h), "-" being standard output, and says so: on standard
 // error when standard output holds the bytes.
@@ -42,8 +49,7 @@ int report_written(const char* command, const std::string& path, const std::vect
   if (!art::write_output(path, pieces, error, art::Dash::standard_output)) return report_error(kFailed, error);
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
-  std::fprintf(to_stdout || art::names_standard_output(path) ? stderr : stdout, "%s: %llu bytes written\n",
-               to_stdout ? "standard output" : path.c_str(), total);
+  std::fprintf(report_stream(path), "%s: %llu bytes written\n", to_stdout ? "standard output" : path.c_str(), total);
   return finish_stdout();
 }
 
@@ -92,7 +98,39 @@ int header_command(const Arguments&) {
   return finish_stdout();
 }
 
+// With --since: the layout of the erase blocks where the image of length
+// bytes differs from OLD, written before the image, so that a refusal or a
+// failure leaves neither, and the image may be written over OLD itself.
+int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, const FlashImage& image,
+                       uint64_t& block, std::vector<LayoutRegion>& regions) {
+  const char *since = args.option("since"), *layout = args.option("layout"), *erase_block = args.option("erase-block");
+  if (!*since) return empty_name_error("flash-image", "OLD");
+  if (!*layout) return empty_name_error("flash-image", "LAYOUT");
+  uint64_t length = 0;
+  for (const Piece& piece : pieces) length += piece.size;
+  block = 4096;
+  if (erase_block && !parse_size(erase_block, block))
+    return usage_error(std::string("flash-image: --erase-block '") + erase_block + "'",
+                       "give the erase block's size in bytes, or with K or M for KiB or MiB (4K)");
+  const std::string refusal = erase_block_refusal(block, length);
+  if (!refusal.empty()) return usage_error("flash-image", refusal);
+  uint64_t old_length = 0;
+  std::string error;
+  if (!changed_regions(since, pieces, block, image.record_offset(), kRecordSize, regions, old_length, error))
+    return report_error(kFailed, error);
+  if (old_length != length)
+    return usage_error(std::string("flash-image: --since ") + since,
+                       (old_length > length ? "more than" : std::to_string(old_length) + " bytes, not") +
+                           " the image's " + std::to_string(length) + ": give the image as written, with its --size");
+  const std::string text = layout_text(regions);
+  if (!art::write_output(layout, {{text.data(), text.size()}}, error)) return report_error(kFailed, error);
+  return kOk;
+}
+
 int flash_image_command(const Arguments& args) {
+  const bool since = args.option("since"), layout = args.option("layout");
+  if (since != layout || (args.option("erase-block") && !since))
+    return usage_error("flash-image", "--since OLD and --layout LAYOUT go together, and --erase-block with them");
   uint64_t size = 0;
   const char* chip = args.option("size");
   if (chip && !parse_size(chip, size))
@@ -111,7 +149,14 @@ int flash_image_command(const Arguments& args) {
   static const std::vector<uint8_t> erased(64 * 1024, 0xFF);
   for (uint64_t rest = chip ? size - length : 0; rest > 0; rest -= pieces.back().size)
     pieces.push_back({erased.data(), static_cast<size_t>(std::min<uint64_t>(rest, erased.size()))});
-  return report_written("flash-image", path, pieces);
+  if (!since) return report_written("flash-image", path, pieces);
+  uint64_t block = 0;
+  std::vector<LayoutRegion> regions;
+  if (const int refused = write_since_layout(args, pieces, image, block, regions)) return refused;
+  if (const int written = report_written("flash-image", path, pieces)) return written;
+  print_reflash(report_stream(path), regions, block, chip ? size : length, args.option("layout"), path,
+                args.option("since"));
+  return finish_stdout();
 }
 
 int verify_command(const Arguments& args) {

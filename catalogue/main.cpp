@@ -51,7 +51,8 @@ const std::vector<Command> kCommands = {
      "declaration of each table. It includes the firmware's FLASH_sBITMAP from\n"
      "FLASH_SBITMAP_HEADER, <flash_sbitmap.h> unless defined otherwise.\n",
      header_command},
-    {"flash-image", {{"size", "SIZE"}}, "FILE", 1, 1, "writes the flash image, padded to a chip's size if asked",
+    {"flash-image", {{"since", "OLD"}, {"layout", "LAYOUT"}, {"erase-block", "SIZE"}, {"size", "SIZE"}}, "FILE", 1, 1,
+     "writes the flash image, padded to a chip's size if asked, and what changed since the last one",
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
      "bitmap_table in table order from offset 0, with nothing between them, then\n"
      "a 16-byte record that identifies the image (see catalogue header).\n"
@@ -63,7 +64,17 @@ const std::vector<Command> kCommands = {
      "KiB or MiB with K or M: 8M is 8388608. An image larger than SIZE is\n"
      "refused and nothing is written. For an 8 MiB chip, with flashrom:\n"
      "  catalogue flash-image --size 8M flash.bin\n"
-     "  flashrom -p <programmer> -c <chip> -w flash.bin\n",
+     "  flashrom -p <programmer> -c <chip> -w flash.bin\n"
+     "\n"
+     "--since OLD --layout LAYOUT compares the image with OLD, the image written\n"
+     "before (a file, or '-' for standard input), and writes LAYOUT, a flashrom\n"
+     "layout of the erase blocks where they differ: r0, r1, ... and 'record', the\n"
+     "blocks of the image's record, always among them when any block differs.\n"
+     "It prints the flashrom command that writes and verifies those alone. Erase\n"
+     "blocks are 4K unless --erase-block SIZE says otherwise (a power of two that\n"
+     "divides the image's size). Before using it, confirm that the chip holds OLD:\n"
+     "  flashrom -p <programmer> -c <chip> -l LAYOUT -i record -v OLD\n"
+     "and write the whole image when it does not.\n",
      flash_image_command},
     {"export", {}, "BITMAP FILE", 2, 2, "writes one bitmap's pixel bytes",
      "Writes the pixel bytes of one bitmap to FILE, as the device holds them:\n"

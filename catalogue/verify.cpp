@@ -81,35 +81,41 @@ void DumpComparer::feed(const uint8_t* data, size_t size) {
   }
 }
 
-int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error) {
+bool read_in_blocks(const std::string& path, uint64_t most, const std::function<void(const uint8_t*, size_t)>& take,
+                    std::string& error) {
   const bool from_stdin = path == "-";
-  const std::string name = from_stdin ? "standard input" : path;
   int fd = 0;
   if (from_stdin) {
 #ifdef _WIN32
     _setmode(0, _O_BINARY);
 #endif
   } else if ((fd = open(path.c_str(), kReadFlags)) < 0) {
-    error = name + ": " + std::strerror(errno);
-    return -1;
+    error = path + ": " + std::strerror(errno);
+    return false;
   }
-  // Reads what the image needs and no more: a chip's dump goes on past it.
-  DumpComparer comparer(parts);
   std::vector<uint8_t> block(kBlockSize);
   int reason = 0;
-  while (comparer.remaining() > 0) {
-    const auto got = read(fd, block.data(), static_cast<ReadCount>(std::min<uint64_t>(block.size(), comparer.remaining())));
+  for (uint64_t left = most; left > 0;) {
+    const auto got = read(fd, block.data(), static_cast<ReadCount>(std::min<uint64_t>(block.size(), left)));
     if (got <= 0) {
       reason = got < 0 ? errno : 0;
       break;
     }
-    comparer.feed(block.data(), static_cast<size_t>(got));
+    take(block.data(), static_cast<size_t>(got));
+    left -= static_cast<uint64_t>(got);
   }
   if (!from_stdin) close(fd);
-  if (reason) {
-    error = name + ": " + std::strerror(reason);
+  if (reason) error = (from_stdin ? "standard input" : path) + ": " + std::strerror(reason);
+  return reason == 0;
+}
+
+int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error) {
+  const std::string name = path == "-" ? "standard input" : path;
+  // Reads what the image needs and no more: a chip's dump goes on past it.
+  DumpComparer comparer(parts);
+  if (!read_in_blocks(path, comparer.length(), [&](const uint8_t* data, size_t size) { comparer.feed(data, size); },
+                      error))
     return -1;
-  }
 
   const unsigned long long length = comparer.length();
   const std::vector<PartDifference>& differences = comparer.differences();

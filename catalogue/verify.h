@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,13 @@ class DumpComparer {
   size_t partial_size_ = 0;
   std::vector<PartDifference> differences_;
 };
+
+// Reads the file at path ("-": standard input, called so in messages) in
+// blocks of 64 KiB until its end or most bytes, giving each block to take as
+// it comes. False, with error set to "<path>: <reason>", when it cannot be
+// opened or a read fails.
+bool read_in_blocks(const std::string& path, uint64_t most, const std::function<void(const uint8_t*, size_t)>& take,
+                    std::string& error);
 
 // Reads the dump at path ("-": standard input) as far as the image goes and
 // prints the outcome to out: one line when it holds the image; otherwise a

@@ -131,7 +131,7 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
   std::vector<Case> cases = {
       {"8M", 8388608, ""},
       {"8M", 8388608, "", {"flash-image", "--size=8M", "chip.bin"}},
-      {"8M", 8388608, "", {"flash-image", "chip.bin", "--si", "8M"}},
+      {"8M", 8388608, "", {"flash-image", "chip.bin", "--siz", "8M"}},
       {"8M", 8388608, "", {"flash-image", "--size", "8M", "--", "chip.bin"}},
       // The most: accepted, and only then does the missing folder stop it.
       {"4096M", 0, "catalogue: missing/chip.bin: No such file or directory\n",
@@ -162,6 +162,69 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
     const std::string chip = read_file(dir / "chip.bin");
     EXPECT_TRUE(chip == image + std::string(c.bytes - image.size(), '\xFF')) << c.size;
     ASSERT_EQ(std::remove((dir / "chip.bin").c_str()), 0);
+  }
+}
+
+// The erase blocks where the image differs from the one written before, as
+// a flashrom layout; the record's (4 KiB: 0x59e000, holding 0x59e9bc to
+// 0x59e9cb) always among them. A refusal writes neither file.
+TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
+  TempDir dir;
+  ASSERT_EQ(catalogue({"flash-image", "--size", "8M", "chip.bin"}, dir.path()).exit_status, 0);
+  const std::string chip = read_file(dir / "chip.bin");
+  const std::string usage = "catalogue: flash-image: ", as_written = "give the image as written, with its --size\n";
+  const struct {
+    std::vector<size_t> changed;        // bytes of OLD that differ
+    std::string old_tail, erase_block;  // OLD's end: "" as is, "-" one byte short, else more bytes
+    int status;
+    std::string layout_or_err;
+    std::string out = "";  // what it prints, when given
+    const char *since = "old.bin", *layout = "changed.layout";
+  } cases[] = {
+      {{0xfff}, "", "", 0, "00000000:00000fff r0\n0059e000:0059efff record\n",
+       "new.bin: 8388608 bytes written\n"
+       "changed.layout: 2 regions, 2 erase blocks of 4096 bytes, where new.bin differs from old.bin\n"
+       "flashrom -p PROGRAMMER -c CHIP -l changed.layout -i r0 -i record --noverify-all -w new.bin\n"
+       "flashrom reads and verifies these 8192 bytes instead of all 8388608, and writes at most as many\n"},
+      {{0x1000, 0x59dfff, 0x7fffff}, "", "", 0,
+       "00001000:00001fff r0\n0059d000:0059dfff r1\n0059e000:0059efff record\n007ff000:007fffff r2\n"},
+      {{}, "", "", 0, "",
+       "new.bin: 8388608 bytes written\n"
+       "changed.layout: no regions: new.bin holds what old.bin does, nothing to write\n"},
+      {{0x59e9cb}, "", "16", 0, "0059e9b0:0059e9cf record\n"},
+      {{0}, "", "8M", 0, "00000000:007fffff record\n"},
+      {{}, "-", "", 2, usage + "--since old.bin: 8388607 bytes, not the image's 8388608: " + as_written},
+      {{}, "x", "", 2, usage + "--since old.bin: more than the image's 8388608: " + as_written},
+      {{}, "", "3K", 2, usage + "an erase block of 3072 bytes: not a power of two\n"},
+      {{}, "", "16M", 2,
+       usage + "an erase block of 16777216 bytes does not divide the image's 8388608 bytes: pad it to the chip's "
+               "size with --size\n"},
+      {{}, "", "4k", 2,
+       usage + "--erase-block '4k': give the erase block's size in bytes, or with K or M for KiB or MiB (4K)\n"},
+      {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "."},
+      {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "old.bin", "."},
+  };
+  for (const auto& c : cases) {
+    std::string old = c.old_tail == "-" ? chip.substr(1) : chip + c.old_tail;
+    for (size_t at : c.changed) old[at] = static_cast<char>(~old[at]);
+    testing_support::write_file(dir / "old.bin", old);
+    std::vector<std::string> args = {"flash-image", "--since", c.since, "--layout", c.layout};
+    if (!c.erase_block.empty()) args.insert(args.end(), {"--erase-block", c.erase_block});
+    args.insert(args.end(), {"--size", "8M", "new.bin"});
+    const ProcessResult r = catalogue(args, dir.path());
+    const std::string what = c.layout_or_err + " with --erase-block " + c.erase_block;
+    EXPECT_EQ(r.exit_status, c.status) << what << r.err;
+    if (c.status) {
+      EXPECT_EQ(r.err, c.layout_or_err);
+      EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"chip.bin", "old.bin"})) << what;
+      continue;
+    }
+    if (!c.out.empty()) {
+      EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_EQ(read_file(dir / "changed.layout"), c.layout_or_err) << what;
+    EXPECT_TRUE(read_file(dir / "new.bin") == chip) << what;
+    ASSERT_EQ(std::remove((dir / "new.bin").c_str()) | std::remove((dir / "changed.layout").c_str()), 0);
   }
 }
 
@@ -426,6 +489,9 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
       {{"export", "5", "a", "b"}, ""}, {{"preview"}, ""}, {{"preview", "a", "b"}, ""}, {{"header", "x"}, ""},
       {{"help", "frobnicate"}, ""}, {{"help", "list", "table"}, ""}, {{"flash-image", "--size", "8M"}, ""},
       {{"flash-image", "--size", "x.bin"}, ""}, {{"verify"}, ""}, {{"verify", "a", "b"}, ""}, {{"verify", ""}, ""},
+      {{"flash-image", "--since", "a", "x.bin"}, ""}, {{"flash-image", "--erase-block", "4K", "--layout", "l", "x.bin"}, ""},
+      {{"flash-image", "--since", "", "--layout", "l", "--size", "8M", "x.bin"}, ""},
+      {{"flash-image", "--since", "a", "--layout", "", "--size", "8M", "x.bin"}, ""},
       {{"--version", "extra"}, "catalogue: --version: takes no arguments (see catalogue --help)\n"},
       // A near miss, within 2 edits, gets the one meant; 3 edits, none.
       {{"lst"}, "catalogue: lst: unknown command; did you mean list? (see catalogue --help)\n"},
@@ -438,6 +504,7 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
       {{"flash-image", "x.bin", "--size"}, "catalogue: flash-image: --size needs a value" + see_flash_image},
       {{"flash-image", "--help=all"}, "catalogue: flash-image: --help takes no value" + see_flash_image},
       {{"verify", "--size", "8M", "x.bin"}, "catalogue: verify: unknown option '--size' (see catalogue verify --help)\n"},
+      {{"flash-image", "--s", "8M", "x.bin"}, "catalogue: flash-image: ambiguous option '--s': --since, --size" + see_flash_image},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -8,7 +8,10 @@
 # 3. one byte changed in the read-back: verify names the bitmap and pixel;
 # 4. the README's recipe for an image at an offset of the chip, through a
 #    flashrom layout: the region is written and read back alone, and what
-#    lies before it stays as it was.
+#    lies before it stays as it was;
+# 5. the recipe for writing only what changed, with the chip holding the
+#    older image (one digit, and so the record, otherwise) and then another:
+#    either way the chip reads back as the new image.
 #
 # The chip is the scratch folder's chip.bin; nothing else is touched.
 #
@@ -27,6 +30,7 @@ if [ $# -ne 1 ]; then
   exit 2
 fi
 catalogue=$(realpath "$1")
+older_image=$(dirname "$(realpath "$0")")/older-image.sh
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch" || exit 1
@@ -92,5 +96,36 @@ if cmp -s -n $((0x20000)) start.bin after.bin; then
 else
   fail "the layout's write changed the chip before the region"
 fi
+
+# reflash OLD NEW: the docs' recipe, saying which way it went.
+reflash() {
+  "$catalogue" flash-image --since "$1" --layout changed.layout --size 8M "$2" || return
+  regions=$(sed 's/.* /-i /' changed.layout)
+  if [ -z "$regions" ]; then
+    echo "nothing to write"
+  elif flashrom "${chip[@]}" -l changed.layout -i record -v "$1"; then
+    echo "the chip holds $1"
+    flashrom "${chip[@]}" -l changed.layout $regions --noverify-all -w "$2"
+  else
+    echo "the chip does not hold $1"
+    flashrom "${chip[@]}" -w "$2"
+  fi
+}
+
+# reflashed WAY: the recipe went that way, and the chip holds new.bin.
+reflashed() {
+  grep -qx "$1" step.log && flashrom "${chip[@]}" -r after.bin >/dev/null && cmp -s after.bin new.bin &&
+    echo "ok   $1, and the chip reads back as new.bin" || fail "not: $1, and the chip reads back as new.bin"
+}
+
+step "older-image.sh old.bin 141" "$older_image" "$catalogue" flash.bin old.bin 141
+cp old.bin chip.bin
+step "the recipe, the chip holding old.bin" reflash old.bin new.bin
+reflashed "the chip holds old.bin"
+verified after.bin 0 "after.bin: holds the flash image (5892556 bytes from offset 0)"
+step "older-image.sh other.bin 259" "$older_image" "$catalogue" flash.bin other.bin 259
+cp other.bin chip.bin
+step "the recipe, the chip holding other.bin" reflash old.bin new.bin
+reflashed "the chip does not hold old.bin"
 
 exit "$failed"

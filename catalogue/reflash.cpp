@@ -1,0 +1,158 @@
+#include "reflash.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstring>
+
+#include "verify.h"
+
+namespace catalogue {
+
+namespace {
+
+// Runs of erase blocks, by index: [first, end).
+using BlockRun = std::pair<uint64_t, uint64_t>;
+
+// Follows the image's pieces along OLD as it is read, and notes each erase
+// block where the two differ. Blocks come in order, so the runs grow at the
+// back.
+class BlockComparer {
+ public:
+  BlockComparer(const std::vector<art::Piece>& image, uint64_t block) : image_(image), block_(block) {}
+
+  // The next size bytes of OLD, no further than the image's end.
+  void feed(const uint8_t* data, size_t size) {
+    while (size > 0) {
+      while (image_[piece_].size == at_) {
+        ++piece_;
+        at_ = 0;
+      }
+      const uint64_t index = offset_ / block_;
+      const size_t n = static_cast<size_t>(
+          std::min<uint64_t>({size, image_[piece_].size - at_, block_ - offset_ % block_}));
+      const bool known = !runs_.empty() && runs_.back().second == index + 1;
+      if (!known && std::memcmp(data, static_cast<const uint8_t*>(image_[piece_].data) + at_, n) != 0) {
+        if (!runs_.empty() && runs_.back().second == index)
+          ++runs_.back().second;
+        else
+          runs_.push_back({index, index + 1});
+      }
+      data += n;
+      size -= n;
+      at_ += n;
+      offset_ += n;
+    }
+  }
+
+  const std::vector<BlockRun>& runs() const { return runs_; }
+
+ private:
+  const std::vector<art::Piece>& image_;
+  const uint64_t block_;
+  size_t piece_ = 0, at_ = 0;
+  uint64_t offset_ = 0;
+  std::vector<BlockRun> runs_;
+};
+
+// A name as the shell takes it back: quoted when it holds anything else
+// than letters, digits and . _ - / + , : = @.
+std::string shell_word(const std::string& word) {
+  const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr("._-/+,:=@", c);
+  });
+  if (plain) return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+const char* plural(uint64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
+
+}  // namespace
+
+std::string erase_block_refusal(uint64_t block, uint64_t length) {
+  const std::string of = "an erase block of " + std::to_string(block) + " bytes";
+  if (block & (block - 1)) return of + ": not a power of two";
+  if (length % block) return of + " does not divide the image's " + std::to_string(length) +
+                            " bytes: pad it to the chip's size with --size";
+  return "";
+}
+
+bool changed_regions(const std::string& old_path, const std::vector<art::Piece>& image, uint64_t block,
+                     uint64_t record_start, uint64_t record_size, std::vector<LayoutRegion>& regions,
+                     uint64_t& old_length, std::string& error) {
+  uint64_t length = 0;
+  for (const art::Piece& piece : image) length += piece.size;
+  BlockComparer comparer(image, block);
+  old_length = 0;
+  const auto take = [&](const uint8_t* data, size_t size) {
+    if (old_length < length) comparer.feed(data, static_cast<size_t>(std::min<uint64_t>(size, length - old_length)));
+    old_length += size;
+  };
+  if (!read_in_blocks(old_path, length + 1, take, error)) return false;
+  regions.clear();
+  std::vector<BlockRun> runs = comparer.runs();
+  if (runs.empty()) return true;
+  // The record's blocks join the runs, and then stand apart as a region.
+  const BlockRun record{record_start / block, (record_start + record_size - 1) / block + 1};
+  runs.insert(std::upper_bound(runs.begin(), runs.end(), record), record);
+  std::vector<BlockRun> merged;
+  for (const BlockRun& run : runs)
+    if (!merged.empty() && run.first <= merged.back().second)
+      merged.back().second = std::max(merged.back().second, run.second);
+    else
+      merged.push_back(run);
+  const auto add = [&](std::string name, uint64_t first, uint64_t end) {
+    if (first < end) regions.push_back({std::move(name), first * block, end * block});
+  };
+  size_t count = 0;
+  for (const BlockRun& run : merged)
+    if (run.first <= record.first && record.second <= run.second) {
+      add("r" + std::to_string(count), run.first, record.first);
+      count += run.first < record.first;
+      add("record", record.first, record.second);
+      add("r" + std::to_string(count), record.second, run.second);
+      count += record.second < run.second;
+    } else {
+      add("r" + std::to_string(count++), run.first, run.second);
+    }
+  return true;
+}
+
+std::string layout_text(const std::vector<LayoutRegion>& regions) {
+  std::string text;
+  char line[64];
+  for (const LayoutRegion& r : regions) {
+    std::snprintf(line, sizeof line, "%08" PRIx64 ":%08" PRIx64 " ", r.start, r.end - 1);
+    text += line + r.name + "\n";
+  }
+  return text;
+}
+
+void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uint64_t block, uint64_t length,
+                   const std::string& layout_path, const std::string& file, const std::string& old_path) {
+  const std::string old_name = old_path == "-" ? "standard input" : old_path;
+  const std::string file_name = file == "-" ? "standard output" : file;
+  if (regions.empty()) {
+    std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_path.c_str(),
+                 file_name.c_str(), old_name.c_str());
+    return;
+  }
+  uint64_t bytes = 0;
+  std::string includes;
+  for (const LayoutRegion& r : regions) {
+    bytes += r.end - r.start;
+    includes += " -i " + r.name;
+  }
+  const unsigned long long blocks = bytes / block;
+  std::fprintf(out, "%s: %zu %s, %llu erase %s of %" PRIu64 " bytes, where %s differs from %s\n",
+               layout_path.c_str(), regions.size(), plural(regions.size(), "region", "regions"), blocks,
+               plural(blocks, "block", "blocks"), block, file_name.c_str(), old_name.c_str());
+  std::fprintf(out, "flashrom -p PROGRAMMER -c CHIP -l %s%s --noverify-all -w %s\n", shell_word(layout_path).c_str(),
+               includes.c_str(), shell_word(file).c_str());
+  std::fprintf(out, "flashrom reads and verifies these %" PRIu64 " bytes instead of all %" PRIu64
+                    ", and writes at most as many\n",
+               bytes, length);
+}
+
+}  // namespace catalogue
