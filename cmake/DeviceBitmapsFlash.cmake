@@ -18,14 +18,10 @@
 # The build runs this file as a script (cmake -P) to make the files; each
 # appears under its name only once it is whole.
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-  foreach(file IN ITEMS TABLES HEADER)
-    set(command table)
-    if(file STREQUAL HEADER)
-      set(command header)
-    endif()
-    execute_process(COMMAND ${CATALOGUE} ${command} OUTPUT_FILE ${${file}}.part COMMAND_ERROR_IS_FATAL ANY)
-    file(RENAME ${${file}}.part ${${file}})
-  endforeach()
+  execute_process(COMMAND ${CATALOGUE} table OUTPUT_FILE ${TABLES}.part COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND ${CATALOGUE} header OUTPUT_FILE ${HEADER}.part COMMAND_ERROR_IS_FATAL ANY)
+  file(RENAME ${TABLES}.part ${TABLES})
+  file(RENAME ${HEADER}.part ${HEADER})
   execute_process(COMMAND ${CATALOGUE} flash-image ${SIZE} ${IMAGE} OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
   return()
 endif()
