@@ -22,6 +22,7 @@
 
 namespace {
 
+using testing_support::file_exists;
 using testing_support::ProcessResult;
 using testing_support::read_file;
 using testing_support::run_process;
@@ -240,6 +241,66 @@ TEST_F(FirmwareFiles, TheTablesFileHoldsThePrintersLinesUnchanged) {
   EXPECT_NE(tables.find("\n#include \"flash_tables.h\"\n"), std::string::npos);
 }
 
+ProcessResult cmake(std::vector<std::string> args) {
+  args.insert(args.begin(), CMAKE_COMMAND);
+  return run_process(args);
+}
+
+// The package as a firmware developer gets it: this build installed into a
+// prefix that is then moved elsewhere. Returns where it is now.
+std::string install_and_move(const std::string& scratch) {
+  const ProcessResult installed = cmake({"--install", PROJECT_BINARY_DIR, "--prefix", scratch + "/installed"});
+  EXPECT_EQ(installed.exit_status, 0) << installed.out << installed.err;
+  const std::string prefix = scratch + "/moved";
+  EXPECT_EQ(std::rename((scratch + "/installed").c_str(), prefix.c_str()), 0);
+  return prefix;
+}
+
+// tests/package built on this machine against the moved package: the host
+// libraries through their imported targets, and device_bitmaps_flash() with
+// every option, making its files while the program builds and only then.
+TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
+  TempDir dir;
+  const std::string prefix = install_and_move(dir.path());
+  const std::string build = dir / "build";
+  const ProcessResult configured =
+      cmake({"-S", PACKAGE_CONSUMER_DIR, "-B", build, "-G", "Ninja", "-DCMAKE_PREFIX_PATH=" + prefix,
+             "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", "-DCMAKE_C_FLAGS=" HOST_C_FLAGS, "-DCMAKE_CXX_FLAGS=" HOST_C_FLAGS,
+             "-DCMAKE_EXE_LINKER_FLAGS=" HOST_EXE_LINKER_FLAGS});
+  ASSERT_EQ(configured.exit_status, 0) << configured.out << configured.err;
+  EXPECT_FALSE(file_exists(build + "/chip.bin")) << "chip.bin was made at configure time";
+  const ProcessResult built = cmake({"--build", build});
+  ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
+
+  std::string expected = "FLASH_sBITMAP flash_digits[10] = {\n";
+  for (unsigned i = 0; i < 10; ++i) expected += "9, 12, 0x" + (std::ostringstream() << std::hex << i * 216).str() + ",\n";
+  expected += "};\n279 entries; digits_cool[9] at 0x59e8e4\n";  // the last bitmap, 216 bytes before the record
+  EXPECT_EQ(run_process({build + "/consumer"}).out, expected);
+  struct stat st;
+  ASSERT_EQ(stat((build + "/chip.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, 8 << 20);
+
+  // Nothing changed, nothing to do; a newer catalogue makes the files again,
+  // and one that fails leaves them as they were.
+  EXPECT_NE(cmake({"--build", build}).out.find("ninja: no work to do."), std::string::npos);
+  ASSERT_EQ(utimensat(AT_FDCWD, (prefix + "/bin/catalogue").c_str(), nullptr, 0), 0);
+  EXPECT_NE(cmake({"--build", build}).out.find("Making the flash tables and image"), std::string::npos);
+  const std::string tables = read_file(build + "/consumer_bitmaps/flash_tables.c");
+  write_file(prefix + "/bin/catalogue", "#!/bin/sh\necho partial\nexit 1\n");
+  EXPECT_NE(cmake({"--build", build}).exit_status, 0);
+  EXPECT_EQ(read_file(build + "/consumer_bitmaps/flash_tables.c"), tables);
+
+  // A misspelt option is refused, not ignored.
+  ASSERT_EQ(mkdir((dir / "misspelt").c_str(), 0777), 0);
+  write_file(dir / "misspelt/CMakeLists.txt",
+             "cmake_minimum_required(VERSION 3.25)\nproject(misspelt NONE)\nfind_package(DeviceBitmaps CONFIG REQUIRED)\n"
+             "add_custom_target(firmware)\ndevice_bitmaps_flash(firmware SIZ 8M)\n");
+  const ProcessResult misspelt = cmake({"-S", dir / "misspelt", "-B", dir / "misspelt/build", "-DCMAKE_PREFIX_PATH=" + prefix});
+  EXPECT_NE(misspelt.exit_status, 0);
+  EXPECT_NE(misspelt.err.find("device_bitmaps_flash(firmware): unknown arguments: SIZ;8M"), std::string::npos)
+      << misspelt.err;
+}
+
 // The example firmware project (examples/firmware) as a user builds it: the
 // package installed into a prefix that is then moved, the project configured
 // with its arm-none-eabi toolchain file against it, for a Cortex-M0+ as C99
@@ -263,11 +324,6 @@ class FirmwareOnTarget : public FirmwareFiles {
     return libc.out.find('/') == std::string::npos ? "newlib for arm-none-eabi" : "";
   }
 
-  static ProcessResult cmake(std::vector<std::string> args) {
-    args.insert(args.begin(), CMAKE_COMMAND);
-    return run_process(args);
-  }
-
   // The board's run over image, in a folder of its own: its report, and the
   // bytes it drew ("" when it drew nothing).
   static std::pair<ProcessResult, std::string> run_board(const std::string& elf, const std::string& image,
@@ -283,10 +339,7 @@ class FirmwareOnTarget : public FirmwareFiles {
 TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
   if (const std::string tool = missing_tool(); !tool.empty())
     GTEST_SKIP() << tool << " not found (apt-get install gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)";
-  const ProcessResult installed = cmake({"--install", PROJECT_BINARY_DIR, "--prefix", *dir_ / "installed"});
-  ASSERT_EQ(installed.exit_status, 0) << installed.out << installed.err;
-  const std::string prefix = *dir_ / "moved";
-  ASSERT_EQ(std::rename((*dir_ / "installed").c_str(), prefix.c_str()), 0);
+  const std::string prefix = install_and_move(dir_->path());
   for (const char* file : {"bin/catalogue", "bin/image_export", "include/device_bitmaps/bitmaps.h",
                            "include/device_bitmaps/flash_table.h", "lib/libbitmaps.a", "lib/libflash_table.a"}) {
     struct stat st;
@@ -307,9 +360,6 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
                "-DCMAKE_TOOLCHAIN_FILE=" + std::string(FIRMWARE_EXAMPLE_DIR) + "/arm-none-eabi.cmake",
                "-DCMAKE_PREFIX_PATH=" + prefix, "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", b.option});
     ASSERT_EQ(configured.exit_status, 0) << configured.out << configured.err;
-    // The catalogue's files come with the firmware's build, not before.
-    struct stat st;
-    EXPECT_NE(stat((build + "/flash.bin").c_str(), &st), 0) << "flash.bin was made at configure time";
     const ProcessResult built = cmake({"--build", build});
     ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
 
@@ -334,11 +384,7 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
     EXPECT_EQ(tables, 11u);
     EXPECT_EQ(table_bytes, 2232u);
   }
-  // Nothing changed, nothing to do; a newer catalogue makes the files again.
   const std::string first = *dir_ / builds[0].name;
-  EXPECT_NE(cmake({"--build", first}).out.find("ninja: no work to do."), std::string::npos);
-  ASSERT_EQ(utimensat(AT_FDCWD, (prefix + "/bin/catalogue").c_str(), nullptr, 0), 0);
-  EXPECT_NE(cmake({"--build", first}).out.find("Making the flash tables and image"), std::string::npos);
 
   // Every bitmap of the tables, drawn in their order, against `export`.
   std::string exported;
