@@ -103,7 +103,7 @@ class FirmwareFiles : public testing::Test {
       flags.insert(flags.end(), {"-I", *dir_ / "named", "-DFLASH_SBITMAP_HEADER=<board_record.h>"});
     else
       flags.insert(flags.end(), {"-I", *dir_ / "default"});
-    flags.insert(flags.end(), {"-I", dir_->path()});
+    flags.insert(flags.end(), {"-I", dir_->path(), "-I", FIRMWARE_EXAMPLE_DIR});
     const struct {
       const Language& language;
       std::string source, object;

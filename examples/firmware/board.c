@@ -21,17 +21,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "flash_tables.h"
-
-/* The example's (example.c). */
-int flash_image_ok(void);
-int flash_image_intact(void);
-void draw(const FLASH_sBITMAP *b, unsigned x, unsigned y);
-
-/* The board's own, which the example calls. */
-void flash_read(uint32_t offset, uint8_t *data, uint32_t length);
-void lcd_window(unsigned x, unsigned y, unsigned width, unsigned height);
-void lcd_pixel(uint16_t rgb565);
+#include "example.h"
 
 /* Every table flash_tables.h declares, in the tables' order. */
 #define TABLE(name) {flash_##name, sizeof flash_##name / sizeof flash_##name[0]}

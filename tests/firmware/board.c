@@ -7,21 +7,10 @@
  * prints the header's constants, checks the image both ways the example
  * does (exit status 1 when either check fails), then draws
  * flash_digits_cool[N]: its window, then one pixel a line in hexadecimal. */
-#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "flash_tables.h"
-
-/* The example's. */
-int flash_image_ok(void);
-int flash_image_intact(void);
-void draw(const FLASH_sBITMAP *b, unsigned x, unsigned y);
-
-/* The board's own, which the example calls. */
-void flash_read(uint32_t offset, uint8_t *data, uint32_t length);
-void lcd_window(unsigned x, unsigned y, unsigned width, unsigned height);
-void lcd_pixel(uint16_t rgb565);
+#include "example.h"
 
 static FILE *flash;
 
