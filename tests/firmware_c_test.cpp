@@ -273,7 +273,8 @@ TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
   ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
 
   std::string expected = "FLASH_sBITMAP flash_digits[10] = {\n";
-  for (unsigned i = 0; i < 10; ++i) expected += "9, 12, 0x" + (std::ostringstream() << std::hex << i * 216).str() + ",\n";
+  for (unsigned i = 0; i < 10; ++i)
+    expected += "9, 12, 0x" + (std::ostringstream() << std::hex << i * 216).str() + ",\n";
   expected += "};\n279 entries; digits_cool[9] at 0x59e8e4\n";  // the last bitmap, 216 bytes before the record
   EXPECT_EQ(run_process({build + "/consumer"}).out, expected);
   EXPECT_EQ(read_file(build + "/chip.bin").size(), 8u << 20);
@@ -294,7 +295,8 @@ TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
   write_file(dir / "misspelt/CMakeLists.txt",
              "cmake_minimum_required(VERSION 3.25)\nproject(misspelt NONE)\nfind_package(DeviceBitmaps CONFIG REQUIRED)\n"
              "add_custom_target(firmware)\ndevice_bitmaps_flash(firmware SIZ 8M)\n");
-  const ProcessResult misspelt = cmake({"-S", dir / "misspelt", "-B", dir / "misspelt/build", "-DCMAKE_PREFIX_PATH=" + prefix});
+  const ProcessResult misspelt =
+      cmake({"-S", dir / "misspelt", "-B", dir / "misspelt/build", "-DCMAKE_PREFIX_PATH=" + prefix});
   EXPECT_NE(misspelt.exit_status, 0);
   EXPECT_NE(misspelt.err.find("device_bitmaps_flash(firmware): unknown arguments: SIZ;8M"), std::string::npos)
       << misspelt.err;

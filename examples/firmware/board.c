@@ -28,8 +28,9 @@
 static const struct {
   const FLASH_sBITMAP *entries;
   uint32_t count;
-} tables[] = {TABLE(bolt),   TABLE(emblem),  TABLE(capitals), TABLE(lock),    TABLE(charging),   TABLE(no_cartridge),
-              TABLE(digits_warm), TABLE(startup), TABLE(smoke), TABLE(timeout), TABLE(digits_cool)};
+} tables[] = {TABLE(bolt),     TABLE(emblem),       TABLE(capitals),    TABLE(lock),
+              TABLE(charging), TABLE(no_cartridge), TABLE(digits_warm), TABLE(startup),
+              TABLE(smoke),    TABLE(timeout),      TABLE(digits_cool)};
 
 extern uint32_t __data_start, __data_end, __data_load, __bss_start, __bss_end, __stack_top;
 extern const uint8_t __external_flash[];
