@@ -293,8 +293,9 @@ TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
   // A misspelt option is refused, not ignored.
   ASSERT_EQ(mkdir((dir / "misspelt").c_str(), 0777), 0);
   write_file(dir / "misspelt/CMakeLists.txt",
-             "cmake_minimum_required(VERSION 3.25)\nproject(misspelt NONE)\nfind_package(DeviceBitmaps CONFIG REQUIRED)\n"
-             "add_custom_target(firmware)\ndevice_bitmaps_flash(firmware SIZ 8M)\n");
+             "cmake_minimum_required(VERSION 3.25)\nproject(misspelt NONE)\n"
+             "find_package(DeviceBitmaps CONFIG REQUIRED)\nadd_custom_target(firmware)\n"
+             "device_bitmaps_flash(firmware SIZ 8M)\n");
   const ProcessResult misspelt =
       cmake({"-S", dir / "misspelt", "-B", dir / "misspelt/build", "-DCMAKE_PREFIX_PATH=" + prefix});
   EXPECT_NE(misspelt.exit_status, 0);
