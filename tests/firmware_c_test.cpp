@@ -251,7 +251,7 @@ ProcessResult cmake(std::vector<std::string> args) {
 std::string install_and_move(const std::string& scratch) {
   const ProcessResult installed = cmake({"--install", PROJECT_BINARY_DIR, "--prefix", scratch + "/installed"});
   EXPECT_EQ(installed.exit_status, 0) << installed.out << installed.err;
-  const std::string prefix = scratch + "/moved";
+  const std::string prefix = scratch + "/moved prefix";  // a space, as in many a home folder
   EXPECT_EQ(std::rename((scratch + "/installed").c_str(), prefix.c_str()), 0);
   return prefix;
 }
