@@ -49,6 +49,12 @@ function(device_bitmaps_flash target)
     COMMENT "Making the flash tables and image of the device's bitmaps for ${target}"
     VERBATIM)
   target_sources(${target} PRIVATE ${dir}/flash_tables.c)
+  # A firmware in C++ alone compiles the tables as C++; the header gives
+  # them C linkage either way.
+  get_property(languages GLOBAL PROPERTY ENABLED_LANGUAGES)
+  if(NOT C IN_LIST languages)
+    set_source_files_properties(${dir}/flash_tables.c PROPERTIES LANGUAGE CXX)
+  endif()
   target_include_directories(${target} PRIVATE ${dir})
   if(DEFINED arg_SBITMAP_HEADER)
     target_compile_definitions(${target} PRIVATE "FLASH_SBITMAP_HEADER=<${arg_SBITMAP_HEADER}>")

@@ -265,7 +265,7 @@ TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
   const std::string build = dir / "build";
   const ProcessResult configured =
       cmake({"-S", PACKAGE_CONSUMER_DIR, "-B", build, "-G", "Ninja", "-DCMAKE_PREFIX_PATH=" + prefix,
-             "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", "-DCMAKE_C_FLAGS=" HOST_C_FLAGS, "-DCMAKE_CXX_FLAGS=" HOST_C_FLAGS,
+             "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", "-DCMAKE_CXX_FLAGS=" HOST_CXX_FLAGS,
              "-DCMAKE_EXE_LINKER_FLAGS=" HOST_EXE_LINKER_FLAGS});
   ASSERT_EQ(configured.exit_status, 0) << configured.out << configured.err;
   EXPECT_FALSE(file_exists(build + "/chip.bin")) << "chip.bin was made at configure time";
