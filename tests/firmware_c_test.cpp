@@ -1,14 +1,17 @@
 // What a firmware build takes from the catalogue: `catalogue table` and
 // `catalogue header` compiled with gcc and clang, as C and C++, warnings as
-// errors, beside the firmware's own FLASH_sBITMAP; and the README's firmware
+// errors, beside the firmware's own FLASH_sBITMAP; and the docs' firmware
 // example run over the image `catalogue flash-image` writes, on a stand-in
-// board on this machine and on an emulated Cortex-M (FirmwareOnTarget): its
-// two checks, and bitmaps drawn from the tables.
+// board on this machine, and as the example project built against the
+// installed package for an emulated Cortex-M (FirmwareOnTarget): its two
+// checks, and bitmaps drawn from the tables.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -19,6 +22,7 @@
 
 namespace {
 
+using testing_support::file_exists;
 using testing_support::ProcessResult;
 using testing_support::read_file;
 using testing_support::run_process;
@@ -27,7 +31,7 @@ using testing_support::write_file;
 
 const std::string kRecord =
     "#include <stdint.h>\n"
-    "typedef const struct { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n";
+    "typedef const struct flash_bitmap { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n";
 
 // The image ends in its 16-byte record.
 constexpr size_t kRecordSize = 16;
@@ -89,8 +93,9 @@ class FirmwareFiles : public testing::Test {
             {"tables in C11, firmware in C++17", c11, cxx17, true}};
   }
 
-  // Compiles the tables, and the board with the README's example, warnings as
-  // errors, links them and runs the result on the image; returns the run.
+  // Compiles the tables, the docs' example and the board, each a translation
+  // unit of its own, warnings as errors, links them and runs the result on
+  // the image; returns the run.
   static ProcessResult build_and_run(const Mode& mode, const std::string& image, const std::string& digit) {
     const std::string out = *dir_ / ("board-" + std::to_string(++builds_));
     std::vector<std::string> flags = {"-Wall", "-Wextra", "-Wpedantic", "-Werror"};
@@ -103,7 +108,8 @@ class FirmwareFiles : public testing::Test {
       const Language& language;
       std::string source, object;
     } files[] = {{mode.tables, *dir_ / "flash_tables.c", out + "-tables.o"},
-                 {mode.board, std::string(FIRMWARE_EXAMPLE_DIR) + "/board.c", out + "-board.o"}};
+                 {mode.board, std::string(FIRMWARE_EXAMPLE_DIR) + "/example.c", out + "-example.o"},
+                 {mode.board, std::string(FIRMWARE_BOARD_DIR) + "/board.c", out + "-board.o"}};
     for (const auto& file : files) {
       std::vector<std::string> argv = {file.language.compiler};
       argv.insert(argv.end(), file.language.options.begin(), file.language.options.end());
@@ -116,7 +122,8 @@ class FirmwareFiles : public testing::Test {
         return cc;
       }
     }
-    const ProcessResult link = run_process({mode.board.compiler, out + "-tables.o", out + "-board.o", "-o", out});
+    const ProcessResult link =
+        run_process({mode.board.compiler, out + "-tables.o", out + "-example.o", out + "-board.o", "-o", out});
     if (link.exit_status != 0) {
       ADD_FAILURE() << mode.board.compiler << " link:\n" << link.err;
       return link;
@@ -234,16 +241,84 @@ TEST_F(FirmwareFiles, TheTablesFileHoldsThePrintersLinesUnchanged) {
   EXPECT_NE(tables.find("\n#include \"flash_tables.h\"\n"), std::string::npos);
 }
 
-// The README's example on the device's kind of CPU: the printed files, the
-// example and the board of cortex_m_board.c built by cortex-m.sh for a
-// Cortex-M0+ and a Cortex-M4, as C99, C11 and C++17; the M0+ builds of C11
-// and C++17 run on the emulated mps2-an385 with the image in its PSRAM, the
-// external flash.
+ProcessResult cmake(std::vector<std::string> args) {
+  args.insert(args.begin(), CMAKE_COMMAND);
+  return run_process(args);
+}
+
+// The package as a firmware developer gets it: this build installed into a
+// prefix that is then moved elsewhere. Returns where it is now.
+std::string install_and_move(const std::string& scratch) {
+  const ProcessResult installed = cmake({"--install", PROJECT_BINARY_DIR, "--prefix", scratch + "/installed"});
+  EXPECT_EQ(installed.exit_status, 0) << installed.out << installed.err;
+  const std::string prefix = scratch + "/moved prefix";  // a space, as in many a home folder
+  EXPECT_EQ(std::rename((scratch + "/installed").c_str(), prefix.c_str()), 0);
+  return prefix;
+}
+
+// tests/package built on this machine against the moved package: the host
+// libraries through their imported targets, and device_bitmaps_flash() with
+// every option, making its files while the program builds and only then.
+TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
+  TempDir dir;
+  const std::string prefix = install_and_move(dir.path());
+  const std::string build = dir / "build";
+  const ProcessResult configured =
+      cmake({"-S", PACKAGE_CONSUMER_DIR, "-B", build, "-G", "Ninja", "-DCMAKE_PREFIX_PATH=" + prefix,
+             "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", "-DCMAKE_CXX_FLAGS=" HOST_CXX_FLAGS,
+             "-DCMAKE_EXE_LINKER_FLAGS=" HOST_EXE_LINKER_FLAGS});
+  ASSERT_EQ(configured.exit_status, 0) << configured.out << configured.err;
+  EXPECT_FALSE(file_exists(build + "/chip.bin")) << "chip.bin was made at configure time";
+  const ProcessResult built = cmake({"--build", build});
+  ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
+
+  std::string expected = "FLASH_sBITMAP flash_digits[10] = {\n";
+  for (unsigned i = 0; i < 10; ++i)
+    expected += "9, 12, 0x" + (std::ostringstream() << std::hex << i * 216).str() + ",\n";
+  expected += "};\n279 entries; digits_cool[9] at 0x59e8e4\n";  // the last bitmap, 216 bytes before the record
+  EXPECT_EQ(run_process({build + "/consumer"}).out, expected);
+  EXPECT_EQ(read_file(build + "/chip.bin").size(), 8u << 20);
+  EXPECT_TRUE(file_exists(prefix + "/bin/image_export"));
+
+  // Nothing changed, nothing to do; a newer catalogue makes the files again,
+  // and one that fails leaves them as they were.
+  EXPECT_NE(cmake({"--build", build}).out.find("ninja: no work to do."), std::string::npos);
+  ASSERT_EQ(utimensat(AT_FDCWD, (prefix + "/bin/catalogue").c_str(), nullptr, 0), 0);
+  EXPECT_NE(cmake({"--build", build}).out.find("Making the flash tables and image"), std::string::npos);
+  const std::string tables = read_file(build + "/consumer_bitmaps/flash_tables.c");
+  write_file(prefix + "/bin/catalogue", "#!/bin/sh\necho partial\nexit 1\n");
+  EXPECT_NE(cmake({"--build", build}).exit_status, 0);
+  EXPECT_EQ(read_file(build + "/consumer_bitmaps/flash_tables.c"), tables);
+
+  // A misspelt option is refused, not ignored.
+  ASSERT_EQ(mkdir((dir / "misspelt").c_str(), 0777), 0);
+  write_file(dir / "misspelt/CMakeLists.txt",
+             "cmake_minimum_required(VERSION 3.25)\nproject(misspelt NONE)\n"
+             "find_package(DeviceBitmaps CONFIG REQUIRED)\nadd_custom_target(firmware)\n"
+             "device_bitmaps_flash(firmware SIZ 8M)\n");
+  const ProcessResult misspelt =
+      cmake({"-S", dir / "misspelt", "-B", dir / "misspelt/build", "-DCMAKE_PREFIX_PATH=" + prefix});
+  EXPECT_NE(misspelt.exit_status, 0);
+  EXPECT_NE(misspelt.err.find("device_bitmaps_flash(firmware): unknown arguments: SIZ;8M"), std::string::npos)
+      << misspelt.err;
+}
+
+// The example firmware project (examples/firmware) as a user builds it: the
+// package installed into a prefix that is then moved, the project configured
+// with its arm-none-eabi toolchain file against it, for a Cortex-M0+ as C99
+// and as C++17 and for a Cortex-M4 as C11; the M0+ builds run on QEMU's
+// mps2-an385 with the image in its PSRAM, the external flash.
 class FirmwareOnTarget : public FirmwareFiles {
  protected:
-  static ProcessResult script(std::vector<std::string> args) {
-    args.insert(args.begin(), CORTEX_M_SCRIPT);
-    return run_process(args);
+  static ProcessResult sh(const std::string& command) { return run_process({"/bin/sh", "-c", command}); }
+
+  // A tool the example needs that is not here, "" when all are.
+  static std::string missing_tool() {
+    for (const char* tool : {"arm-none-eabi-gcc", "arm-none-eabi-g++", "arm-none-eabi-size", "qemu-system-arm"})
+      if (sh(std::string("command -v ") + tool).exit_status != 0) return tool;
+    // The C library the link needs comes in a package of its own.
+    const ProcessResult libc = sh("arm-none-eabi-gcc -mcpu=cortex-m0plus -mthumb -print-file-name=libc.a");
+    return libc.out.find('/') == std::string::npos ? "newlib for arm-none-eabi" : "";
   }
 
   // The board's run over image, in a folder of its own: its report, and the
@@ -252,31 +327,44 @@ class FirmwareOnTarget : public FirmwareFiles {
                                                          const std::string& name) {
     const std::string folder = *dir_ / name;
     EXPECT_EQ(mkdir(folder.c_str(), 0777), 0) << folder;
-    const ProcessResult run = script({"run", elf, image, folder});
+    const ProcessResult run = run_process({std::string(FIRMWARE_EXAMPLE_DIR) + "/run-qemu.sh", elf, image}, folder);
     struct stat st;
     return {run, stat((folder + "/drawn.bin").c_str(), &st) == 0 ? read_file(folder + "/drawn.bin") : ""};
   }
 };
 
 TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
-  const ProcessResult tools = script({"tools"});
-  if (tools.exit_status == 77) GTEST_SKIP() << tools.err;
-  ASSERT_EQ(tools.exit_status, 0) << tools.err;
-  for (const char* language : {"c99", "c11", "c++17"})
-    for (const char* cpu : {"cortex-m0plus", "cortex-m4"}) {
-      SCOPED_TRACE(std::string(language) + ", " + cpu);
-      const std::string out = *dir_ / (std::string("target-") + language + "-" + cpu);
-      const ProcessResult built = script({"build", out, dir_->path(), language, cpu});
-      ASSERT_EQ(built.exit_status, 0) << built.err;
-      EXPECT_EQ(built.err, "");
-      // What arm-none-eabi-size says of the tables' object: read-only
-      // memory alone, 279 entries of 8 bytes (two sizes, two bytes of
-      // padding, a 32-bit offset), no data, no bss.
-      unsigned text = 0, data = 1, bss = 1;
-      EXPECT_EQ(std::sscanf(built.out.c_str(), "%*[^\n]\n %u %u %u", &text, &data, &bss), 3) << built.out;
-      EXPECT_EQ(text, 2232u) << built.out;
-      EXPECT_EQ(data + bss, 0u) << built.out;
-    }
+  if (const std::string tool = missing_tool(); !tool.empty())
+    GTEST_SKIP() << tool << " not found (apt-get install gcc-arm-none-eabi libnewlib-arm-none-eabi qemu-system-arm)";
+  const std::string prefix = install_and_move(dir_->path());
+  const struct {
+    const char* name;
+    const char* option;  // for the example's CMakeLists.txt
+  } builds[] = {{"c99-cortex-m0plus", "-DCMAKE_C_STANDARD=99"},
+                {"cxx17-cortex-m0plus", "-DFIRMWARE_CXX=ON"},
+                {"c11-cortex-m4", "-DFIRMWARE_CPU=cortex-m4"}};
+  for (const auto& b : builds) {
+    SCOPED_TRACE(b.name);
+    const std::string build = *dir_ / b.name;
+    const ProcessResult configured =
+        cmake({"-S", FIRMWARE_EXAMPLE_DIR, "-B", build, "-G", "Ninja",
+               "-DCMAKE_TOOLCHAIN_FILE=" + std::string(FIRMWARE_EXAMPLE_DIR) + "/arm-none-eabi.cmake",
+               "-DCMAKE_PREFIX_PATH=" + prefix, "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", b.option});
+    ASSERT_EQ(configured.exit_status, 0) << configured.out << configured.err;
+    const ProcessResult built = cmake({"--build", build});
+    ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
+
+    // What arm-none-eabi-size says of the tables' object: read-only memory
+    // alone, 279 entries of 8 bytes (two sizes, two bytes of padding, a
+    // 32-bit offset), no data, no bss.
+    const ProcessResult size =
+        sh("arm-none-eabi-size '" + build + "/CMakeFiles/firmware.dir/firmware_bitmaps/flash_tables.c.obj'");
+    unsigned text = 0, data = 1, bss = 1;
+    EXPECT_EQ(std::sscanf(size.out.c_str(), "%*[^\n]\n %u %u %u", &text, &data, &bss), 3) << size.out << size.err;
+    EXPECT_EQ(text, 2232u) << size.out;
+    EXPECT_EQ(data + bss, 0u) << size.out;
+  }
+  const std::string first = *dir_ / builds[0].name;
 
   // Every bitmap of the tables, drawn in their order, against `export`.
   std::string exported;
@@ -285,10 +373,10 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
     ASSERT_EQ(e.exit_status, 0) << e.err;
     exported += e.out;
   }
-  const std::string image = *dir_ / "flash.bin";
-  for (const char* language : {"c11", "c++17"}) {
-    const auto [run, drawn] = run_board(*dir_ / (std::string("target-") + language + "-cortex-m0plus/board.elf"),
-                                        image, std::string("run-") + language);
+  const std::string image = first + "/flash.bin";
+  for (const char* language : {"c99", "cxx17"}) {
+    const std::string build = *dir_ / (std::string(language) + "-cortex-m0plus");
+    const auto [run, drawn] = run_board(build + "/firmware.elf", image, std::string("run-") + language);
     EXPECT_EQ(run.exit_status, 0) << language << ": " << run.out << run.err;
     for (const char* line : {"boot check: ok, ", "full check: ok, ", "drawn: 279 bitmaps\n"})
       EXPECT_NE(run.out.find(line), std::string::npos) << language << ": " << line << "\n" << run.out;
@@ -315,7 +403,7 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
                {"a middle byte changed", bytes.size() / 2, true},
                {"the last pixel byte changed", record - 1, true},
                {"the last byte changed", bytes.size() - 1, false}};
-  const std::string elf = *dir_ / "target-c11-cortex-m0plus/board.elf";
+  const std::string elf = first + "/firmware.elf";
   int n = 0;
   for (const auto& c : cases) {
     std::string changed = c.changed == std::string::npos ? other : bytes;

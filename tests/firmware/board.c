@@ -1,5 +1,6 @@
-/* A stand-in board for the firmware example of the README (example.c): the
- * external flash is a file, and the display prints what it is sent.
+/* A stand-in board for the docs' firmware example (examples/firmware/
+ * example.c, linked beside it): the external flash is a file, and the display
+ * prints what it is sent.
  *
  *   board FLASH_IMAGE N
  *
@@ -9,7 +10,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include "example.c"
+#include "example.h"
 
 static FILE *flash;
 

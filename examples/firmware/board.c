@@ -1,10 +1,9 @@
-/* A board of the project's own for the README's firmware example
- * (example.c), built for a Cortex-M with Debian's arm-none-eabi toolchain and
- * run on QEMU's mps2-an385 machine (memory: cortex_m.ld). It stands in for a
- * product's board: the external flash chip is the machine's PSRAM, which
- * QEMU's loader fills with the flash image and flash_read copies from, as a
- * memory-mapped read of the chip would; the display is a framebuffer in RAM.
- * Results go to the host by semihosting (QEMU's -semihosting):
+/* The example's board: QEMU's mps2-an385 machine (a Cortex-M3, which runs
+ * a Cortex-M0+'s code; memory: mps2_an385.ld), standing in for a product's
+ * board. The external flash chip is the machine's PSRAM, which QEMU's loader
+ * fills with the flash image and flash_read copies from, as a memory-mapped
+ * read of the chip would; the display is a framebuffer in RAM. Results go to
+ * the host by semihosting (QEMU's -semihosting, run-qemu.sh):
  *
  *   boot check: ok, 123 instructions
  *   full check: ok, 45678901 instructions
@@ -18,13 +17,20 @@
  *
  * Instructions are counted by SysTick on QEMU's virtual clock, which under
  * -icount shift=6 advances 64 ns an instruction; SysTick counts the machine's
- * 25 MHz clock, 40 ns a tick.
- *
- * board_tables.h lists the tables, X(name, count) each, from the header's
- * declarations. */
-#include "example.c"
+ * 25 MHz clock, 40 ns a tick. */
+#include <stdint.h>
+#include <string.h>
 
-#include "board_tables.h"
+#include "example.h"
+
+/* Every table flash_tables.h declares, in the tables' order. */
+#define TABLE(name) {flash_##name, sizeof flash_##name / sizeof flash_##name[0]}
+static const struct {
+  const FLASH_sBITMAP *entries;
+  uint32_t count;
+} tables[] = {TABLE(bolt),     TABLE(emblem),       TABLE(capitals),    TABLE(lock),
+              TABLE(charging), TABLE(no_cartridge), TABLE(digits_warm), TABLE(startup),
+              TABLE(smoke),    TABLE(timeout),      TABLE(digits_cool)};
 
 extern uint32_t __data_start, __data_end, __data_load, __bss_start, __bss_end, __stack_top;
 extern const uint8_t __external_flash[];
@@ -162,9 +168,8 @@ static int main_program(void) {
     return 0;
   }
   uint32_t drawn = 0;
-#define X(name, count) drawn += draw_table(file, flash_##name, count);
-  BOARD_TABLES
-#undef X
+  for (size_t i = 0; i < sizeof tables / sizeof tables[0]; ++i)
+    drawn += draw_table(file, tables[i].entries, tables[i].count);
   const uint32_t close_request[1] = {(uint32_t)file};
   if (semihost(SYS_CLOSE, close_request) != 0) return 0;
   say("drawn: ");
