@@ -101,6 +101,7 @@ int flash_image_command(const Arguments& args) {
   const std::string& path = args.operands[0];
   if (path.empty()) return empty_name_error("flash-image", "FILE");
   const FlashImage image = flash_image();
+  image.fault_in();
   std::vector<Piece> pieces;
   for (const ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
   const uint64_t length = image.length();
