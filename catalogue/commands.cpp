@@ -19,6 +19,7 @@
 #include "page.h"
 #include "png_encode.h"
 #include "preview.h"
+#include "shown_name.h"
 #include "verify.h"
 
 namespace catalogue {
@@ -43,7 +44,7 @@ int report_written(const char* command, const std::string& path, const std::vect
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
   std::fprintf(to_stdout || art::names_standard_output(path) ? stderr : stdout, "%s: %llu bytes written\n",
-               to_stdout ? "standard output" : path.c_str(), total);
+               to_stdout ? "standard output" : art::shown_name(path).c_str(), total);
   return finish_stdout();
 }
 
@@ -59,7 +60,7 @@ bool write_picture(const std::string& path, const std::vector<uint8_t>& png, con
     report_error(kFailed, error);
     return false;
   }
-  std::printf("%s: %s\n", path.c_str(), what.c_str());
+  std::printf("%s: %s\n", art::shown_name(path).c_str(), what.c_str());
   return true;
 }
 
@@ -148,13 +149,13 @@ int preview_command(const Arguments& args) {
     std::vector<uint8_t> png;
     const std::string sheet_path = dir + "/" + run.name + ".png";
     if (!art::encode_png(contact_sheet(run, style.scale), art::Compression::quick, png, error))
-      return report_error(kFailed, sheet_path + ": " + error);
+      return report_error(kFailed, art::shown_name(sheet_path) + ": " + error);
     if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
       return kFailed;
     if (!style.animated) continue;
     const std::string anim_path = dir + "/" + run.name + "_anim.png";
     if (!art::encode_apng(animation_frames(run, style.scale), style.fps, png, error))
-      return report_error(kFailed, anim_path + ": " + error);
+      return report_error(kFailed, art::shown_name(anim_path) + ": " + error);
     if (!write_picture(anim_path, png, count + " frames at " + scale + ", " + std::to_string(style.fps) + " a second"))
       return kFailed;
   }

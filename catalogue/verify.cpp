@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "shown_name.h"
+
 namespace catalogue {
 
 namespace {
@@ -83,7 +85,7 @@ void DumpComparer::feed(const uint8_t* data, size_t size) {
 
 int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error) {
   const bool from_stdin = path == "-";
-  const std::string name = from_stdin ? "standard input" : path;
+  const std::string name = from_stdin ? "standard input" : art::shown_name(path);
   int fd = 0;
   if (from_stdin) {
 #ifdef _WIN32
