@@ -148,7 +148,6 @@ struct Place {
   int dir = -1;       // the folder, open as O_PATH
   std::string name;   // the last name in it
   int links = 0;      // how many links led there
-  bool by_proc = false;  // the last link is one the proc file system makes
   std::string shown;  // the path as the links spell it, for messages
 };
 
@@ -170,9 +169,9 @@ bool locate(const std::string& path, Place& place) {
     const bool is_link = link >= 0 && fstat(link, &st) == 0 && S_ISLNK(st.st_mode);
     // A link such as /proc/self/fd/1 names no path ("pipe:[1234]"): what it
     // stands for is reached only through it.
-    place.by_proc = is_link && fstatfs(link, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+    const bool by_proc = is_link && fstatfs(link, &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
     char target[PATH_MAX];
-    const ssize_t length = is_link && !place.by_proc ? readlinkat(link, "", target, sizeof target) : -1;
+    const ssize_t length = is_link && !by_proc ? readlinkat(link, "", target, sizeof target) : -1;
     if (link >= 0) close(link);
     if (length < 0) return true;
     if (place.links == kMaxLinks) {
@@ -194,8 +193,8 @@ bool keeps_names(int dir) {
 
 // ---- What an old file carries.
 
-// The old file's owner, group, mode and every extended attribute but a file
-// capability, which no write keeps; false when they cannot all be read.
+// The old file's owner, group, mode and every extended attribute; false
+// when they cannot all be read.
 bool read_old(int fd, OldFile& old) {
   struct stat st;
   if (fstat(fd, &st) != 0) return false;
@@ -208,7 +207,6 @@ bool read_old(int fd, OldFile& old) {
   size = flistxattr(fd, names.data(), names.size());
   if (size < 0) return false;
   for (const char* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
-    if (std::strcmp(name, "security.capability") == 0) continue;
     const ssize_t needed = fgetxattr(fd, name, nullptr, 0);
     if (needed < 0) return false;
     std::string value(static_cast<size_t>(needed), '\0');
@@ -261,7 +259,7 @@ bool OutputFile::open_name(const std::string& path) {
   // or one changed since), with other hard links, or in a folder that
   // keeps its names is written where it is.
   struct stat named;
-  if (!located || place.by_proc || fstatat(dir_fd_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+  if (!located || fstatat(dir_fd_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 ||
       named.st_dev != st.st_dev || named.st_ino != st.st_ino || st.st_nlink > 1 || keeps_names(dir_fd_))
     return write_in_place(fd);
   return open_replacement(fd);
@@ -318,8 +316,9 @@ bool OutputFile::write_in_place(int fd) {
 // file is renamed over it.
 bool OutputFile::finish_replacement(int fd, std::string& reason) {
   const bool existing = old_fd_ >= 0;
-  // The mode set, the system clears setuid and setgid as a write to the
-  // old file would have: a change of size that changes nothing.
+  // The mode set, the system clears setuid, setgid and a file capability as
+  // a write to the old file would have: a change of size that changes
+  // nothing.
   struct stat st;
   if (existing && (fchmod(fd, static_cast<mode_t>(old_.mode)) != 0 || fstat(fd, &st) != 0 ||
                    ftruncate(fd, st.st_size) != 0)) {
