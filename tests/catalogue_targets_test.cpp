@@ -356,7 +356,8 @@ TEST(CatalogueTargets, AFileMountedOverItsNameIsWrittenInPlace) {
     write_file(dir / "out.bin", "");
     const std::string tmpfs = small ? "mount -t tmpfs -o size=65536 tmpfs \"${1%/*}\" && " : "";
     const ProcessResult mounted = testing_support::run_process(
-        {"/bin/sh", "-c", tmpfs + "printf %s \"$2\" >\"$1\" && mount --bind \"$1\" \"$0\"", dir / "out.bin", volume, old});
+        {"/bin/sh", "-c", tmpfs + "printf %s \"$2\" >\"$1\" && mount --bind \"$1\" \"$0\"", dir / "out.bin", volume,
+         old});
     const ProcessResult r = run_catalogue(args, in_dir(dir.path()));
     const std::string written = read_file(volume);
     const ProcessResult unmounted = testing_support::run_process(

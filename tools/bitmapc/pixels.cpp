@@ -72,13 +72,15 @@ bool check_folder(const art::Manifest& manifest, const art::Run& run, std::strin
   for (int i = 0; i < run.count; ++i) expected.push_back(file_name(art::bitmap_path(manifest, run, i)));
   for (int i = 0; i < run.count; ++i) {
     if (!std::binary_search(pngs.begin(), pngs.end(), expected[static_cast<size_t>(i)])) {
-      error = art::shown_name(art::bitmap_path(manifest, run, i)) + ": missing: run '" + run.name + "' has " + run_files(manifest, run);
+      error = art::shown_name(art::bitmap_path(manifest, run, i)) + ": missing: run '" + run.name + "' has " +
+              run_files(manifest, run);
       return false;
     }
   }
   for (const std::string& name : pngs) {
     if (std::find(expected.begin(), expected.end(), name) == expected.end()) {
-      error = art::shown_name(folder + "/" + name) + ": not part of run '" + run.name + "', which has " + run_files(manifest, run);
+      error = art::shown_name(folder + "/" + name) + ": not part of run '" + run.name + "', which has " +
+              run_files(manifest, run);
       return false;
     }
   }
@@ -104,8 +106,8 @@ bool convert_run(const std::string& manifest_path, const std::string& run_name, 
     art::Image565 image;
     if (!art::read_png(path, image, error)) return false;
     if (image.width != run->width || image.height != run->height) {
-      error = art::shown_name(path) + ": is " + std::to_string(image.width) + " x " + std::to_string(image.height) + ", run '" +
-              run->name + "' takes " + std::to_string(run->width) + " x " + std::to_string(run->height) +
+      error = art::shown_name(path) + ": is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+              ", run '" + run->name + "' takes " + std::to_string(run->width) + " x " + std::to_string(run->height) +
               " bitmaps";
       return false;
     }

@@ -252,7 +252,8 @@ bool OutputFile::open_name(const std::string& path) {
   name_ = place.name;
   if (fd < 0) {
     if (!located) return fail_errno();
-    if (place.links > 0) return fail("dangling symbolic link to " + shown_name(place.shown));  // a file there would be one the user never sees
+    // A file made there would be one the user never sees.
+    if (place.links > 0) return fail("dangling symbolic link to " + shown_name(place.shown));
     return open_replacement(-1);
   }
   // A file reached another way than by the name (a link the system makes,

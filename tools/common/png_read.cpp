@@ -180,9 +180,9 @@ bool to_565(const std::string& path, const ReadContext& ctx, const std::vector<p
       if (ctx.palette) {
         const int index = p[0];
         if (index >= ctx.palette_size) {
-          error = shown_name(path) + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") uses palette entry " +
-                  std::to_string(index) + ", but the palette has only " + std::to_string(ctx.palette_size) +
-                  " colours";
+          error = shown_name(path) + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                  ") uses palette entry " + std::to_string(index) + ", but the palette has only " +
+                  std::to_string(ctx.palette_size) + " colours";
           return false;
         }
         r = ctx.colours[index].red;
