@@ -197,32 +197,19 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
       // A write clears setuid and setgid (group-executable) for an owner
       // without CAP_FSETID, and a file capability for anyone.
       {"the user's setuid and setgid file, written by the user",
-       [](const Scratch& d) {
-         write_file(d / "out.bin", kOld);
-         if (chown(d.path().c_str(), 65534, 65534) != 0 || chown((d / "out.bin").c_str(), 65534, 65534) != 0)
-           throw std::runtime_error("chown");
-         chmod((d / "out.bin").c_str(), 06755);
-       },
+       [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 . out.bin && chmod 6755 out.bin"); },
        "out.bin", "file 755 65534:65534", {}, true},
       {"a file with a capability",
        [](const Scratch& d) {
-         write_file(d / "out.bin", kOld);
-         shell(d.path(), "setfattr -n security.capability -v 0x0000000200200000000000000000000000000000 out.bin");
+         shell(d.path(), "echo old >out.bin && setfattr -n security.capability -v "
+                         "0x0000000200200000000000000000000000000000 out.bin");  // cap_net_raw=p
        },
        "out.bin", "file 644 0:0", {}, false, false, "user::rw-\ngroup::r--\nother::r--\n\n"},
       // A folder that lets no name go (append-only), or where nothing may be
       // made (immutable, EPERM): cp writes these, in place.
-      {"a file in an append-only folder",
-       [](const Scratch& d) {
-         write_file(d / "out.bin", kOld);
-         shell(d.path(), "chattr +a .");
-       },
+      {"a file in an append-only folder", [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chattr +a ."); },
        "out.bin", "file 644 0:0", {}, false, true},
-      {"a file in an immutable folder",
-       [](const Scratch& d) {
-         write_file(d / "out.bin", kOld);
-         shell(d.path(), "chattr +i .");
-       },
+      {"a file in an immutable folder", [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chattr +i ."); },
        "out.bin", "file 644 0:0", {}, false, true},
       // cp writes these, in place.
       {"a file the user may write in a folder they may not",
