@@ -25,9 +25,11 @@
 //                               change, the owner or an attribute cannot be
 //                               given, the file is a mount point) is
 //                               written in place, as cp does: it keeps all
-//                               it carried, and a failure midway says it is
-//                               now incomplete. No name is made in a folder
-//                               that would not let it go again.
+//                               it carried but what a write clears, and a
+//                               failure midway says it is now incomplete.
+//                               No temporary name is made in a folder that
+//                               would not let it go again: a new file there
+//                               is made unnamed, or under its own name.
 //   a symbolic link             what it finally names, by these rules, in
 //                               that file's own folder; the link stays. A
 //                               link to nothing is refused.
