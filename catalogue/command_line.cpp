@@ -8,11 +8,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "shown_name.h"
+
 namespace catalogue {
 
 int report_error(int status, const std::string& message) {
   std::fprintf(stderr, "catalogue: %s\n", message.c_str());
   return status;
+}
+
+std::string quoted(const std::string& text) {
+  const std::string shown = art::shown_name(text);
+  return shown != text ? shown : "'" + text + "'";
 }
 
 int usage_error(const std::string& what, const std::string& reason) { return report_error(kUsage, what + ": " + reason); }
@@ -108,7 +115,7 @@ std::string refusal(const char* word, const std::vector<OptionSpec>& specs) {
     const OptionSpec& spec = specs[static_cast<size_t>(known - kFirstOption)];
     return std::string("--") + spec.name + (spec.value ? " needs a value" : " takes no value");
   }
-  if (known != 0) return std::string("unknown option '-") + static_cast<char>(known) + "'";
+  if (known != 0) return "unknown option " + quoted(std::string("-") + static_cast<char>(known));
   // A long option no spec names, or the start of more than one: the word
   // getopt_long has just passed.
   const std::string_view given(word);
@@ -118,9 +125,9 @@ std::string refusal(const char* word, const std::vector<OptionSpec>& specs) {
   std::string starting;
   for (const std::string& n : names)
     if (n.rfind(name, 0) == 0) starting += (starting.empty() ? "--" : ", --") + n;
-  if (starting.find(',') != std::string::npos) return "ambiguous option '--" + name + "': " + starting;
+  if (starting.find(',') != std::string::npos) return "ambiguous option " + quoted("--" + name) + ": " + starting;
   const std::string near = closest_name(name, names);
-  return "unknown option '--" + name + "'" + (near.empty() ? "" : "; did you mean --" + near + "?");
+  return "unknown option " + quoted("--" + name) + (near.empty() ? "" : "; did you mean --" + near + "?");
 }
 
 }  // namespace

@@ -17,6 +17,10 @@ constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 // "catalogue: <message>" on standard error, one line; returns status.
 int report_error(int status, const std::string& message);
 
+// A text the user gave, as one line shows it: between single quotes, or
+// quoted as art::shown_name quotes a name when it holds a control byte.
+std::string quoted(const std::string& text);
+
 // A usage error: "catalogue: <what>: <reason>", status 2.
 int usage_error(const std::string& what, const std::string& reason);
 

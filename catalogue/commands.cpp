@@ -20,6 +20,7 @@
 #include "png_encode.h"
 #include "preview.h"
 #include "reflash.h"
+#include "shown_name.h"
 #include "verify.h"
 
 namespace catalogue {
@@ -49,7 +50,8 @@ int report_written(const char* command, const std::string& path, const std::vect
   if (!art::write_output(path, pieces, error, art::Dash::standard_output)) return report_error(kFailed, error);
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
-  std::fprintf(report_stream(path), "%s: %llu bytes written\n", to_stdout ? "standard output" : path.c_str(), total);
+  std::fprintf(report_stream(path), "%s: %llu bytes written\n", to_stdout ? "standard output" : art::shown_name(path).c_str(),
+               total);
   return finish_stdout();
 }
 
@@ -65,7 +67,7 @@ bool write_picture(const std::string& path, const std::vector<uint8_t>& png, con
     report_error(kFailed, error);
     return false;
   }
-  std::printf("%s: %s\n", path.c_str(), what.c_str());
+  std::printf("%s: %s\n", art::shown_name(path).c_str(), what.c_str());
   return true;
 }
 
@@ -110,7 +112,7 @@ int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, 
   for (const Piece& piece : pieces) length += piece.size;
   block = 4096;
   if (erase_block && !parse_size(erase_block, block))
-    return usage_error(std::string("flash-image: --erase-block '") + erase_block + "'",
+    return usage_error("flash-image: --erase-block " + quoted(erase_block),
                        "give the erase block's size in bytes, or with K or M for KiB or MiB (4K)");
   const std::string refusal = erase_block_refusal(block, length);
   if (!refusal.empty()) return usage_error("flash-image", refusal);
@@ -119,7 +121,7 @@ int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, 
   if (!changed_regions(since, pieces, block, image.record_offset(), kRecordSize, regions, old_length, error))
     return report_error(kFailed, error);
   if (old_length != length)
-    return usage_error(std::string("flash-image: --since ") + since,
+    return usage_error("flash-image: --since " + art::shown_name(since),
                        (old_length > length ? "more than" : std::to_string(old_length) + " bytes, not") +
                            " the image's " + std::to_string(length) + ": give the image as written, with its --size");
   const std::string text = layout_text(regions);
@@ -134,11 +136,12 @@ int flash_image_command(const Arguments& args) {
   uint64_t size = 0;
   const char* chip = args.option("size");
   if (chip && !parse_size(chip, size))
-    return usage_error(std::string("flash-image: --size '") + chip + "'",
+    return usage_error("flash-image: --size " + quoted(chip),
                        "give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M");
   const std::string& path = args.operands[0];
   if (path.empty()) return empty_name_error("flash-image", "FILE");
   const FlashImage image = flash_image();
+  image.fault_in();
   std::vector<Piece> pieces;
   for (const ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
   const uint64_t length = image.length();
@@ -174,7 +177,7 @@ int export_command(const Arguments& args) {
   const std::string& name = args.operands[0];
   std::string reason;
   const sBITMAP* b = find_bitmap(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH, name, reason);
-  if (!b) return usage_error("export: '" + name + "'", reason);
+  if (!b) return usage_error("export: " + quoted(name), reason);
   const std::string& path = args.operands[1];
   if (path.empty()) return empty_name_error("export", "FILE");
   return report_written("export", path, {{b->pixels, bitmap_byte_size(b)}});
@@ -192,13 +195,13 @@ int preview_command(const Arguments& args) {
     std::vector<uint8_t> png;
     const std::string sheet_path = dir + "/" + run.name + ".png";
     if (!art::encode_png(contact_sheet(run, style.scale), art::Compression::quick, png, error))
-      return report_error(kFailed, sheet_path + ": " + error);
+      return report_error(kFailed, art::shown_name(sheet_path) + ": " + error);
     if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
       return kFailed;
     if (!style.animated) continue;
     const std::string anim_path = dir + "/" + run.name + "_anim.png";
     if (!art::encode_apng(animation_frames(run, style.scale), style.fps, png, error))
-      return report_error(kFailed, anim_path + ": " + error);
+      return report_error(kFailed, art::shown_name(anim_path) + ": " + error);
     if (!write_picture(anim_path, png, count + " frames at " + scale + ", " + std::to_string(style.fps) + " a second"))
       return kFailed;
   }

@@ -1,6 +1,10 @@
 #include "flash_image.h"
 
 #include <zlib.h>
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 
@@ -66,5 +70,17 @@ uint64_t image_length(const std::vector<ImageSegment>& segments) {
 uint64_t FlashImage::length() const { return image_length(segments_); }
 
 uint32_t FlashImage::offset_of(size_t entry) const { return entry < offsets_.size() ? offsets_[entry] : kNoOffset; }
+
+void FlashImage::fault_in() const {
+#ifdef MADV_POPULATE_READ
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  for (size_t i = 0; i < segments_.size();) {  // segments that follow one another in memory as one
+    const uintptr_t start = reinterpret_cast<uintptr_t>(segments_[i].bytes) & ~(page - 1);
+    const uint8_t* end = segments_[i].bytes + segments_[i].size;
+    for (++i; i < segments_.size() && segments_[i].bytes == end; ++i) end += segments_[i].size;
+    madvise(reinterpret_cast<void*>(start), reinterpret_cast<uintptr_t>(end) - start, MADV_POPULATE_READ);
+  }
+#endif
+}
 
 }  // namespace catalogue

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "shown_name.h"
 #include "verify.h"
 
 namespace catalogue {
@@ -57,6 +58,8 @@ class BlockComparer {
 // A name as the shell takes it back: quoted when it holds anything else
 // than letters, digits and . _ - / + , : = @.
 std::string shell_word(const std::string& word) {
+  // A control byte is shown as coreutils show it, which a shell takes back.
+  if (const std::string shown = art::shown_name(word); shown != word) return shown;
   const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr("._-/+,:=@", c);
   });
@@ -131,10 +134,11 @@ std::string layout_text(const std::vector<LayoutRegion>& regions) {
 
 void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uint64_t block, uint64_t length,
                    const std::string& layout_path, const std::string& file, const std::string& old_path) {
-  const std::string old_name = old_path == "-" ? "standard input" : old_path;
-  const std::string file_name = file == "-" ? "standard output" : file;
+  const std::string old_name = old_path == "-" ? "standard input" : art::shown_name(old_path);
+  const std::string file_name = file == "-" ? "standard output" : art::shown_name(file);
+  const std::string layout_name = art::shown_name(layout_path);
   if (regions.empty()) {
-    std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_path.c_str(),
+    std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_name.c_str(),
                  file_name.c_str(), old_name.c_str());
     return;
   }
@@ -146,7 +150,7 @@ void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uin
   }
   const unsigned long long blocks = bytes / block;
   std::fprintf(out, "%s: %zu %s, %llu erase %s of %" PRIu64 " bytes, where %s differs from %s\n",
-               layout_path.c_str(), regions.size(), plural(regions.size(), "region", "regions"), blocks,
+               layout_name.c_str(), regions.size(), plural(regions.size(), "region", "regions"), blocks,
                plural(blocks, "block", "blocks"), block, file_name.c_str(), old_name.c_str());
   std::fprintf(out, "flashrom -p PROGRAMMER -c CHIP -l %s%s --noverify-all -w %s\n", shell_word(layout_path).c_str(),
                includes.c_str(), shell_word(file).c_str());

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "shown_name.h"
+
 namespace catalogue {
 
 namespace {
@@ -84,13 +86,14 @@ void DumpComparer::feed(const uint8_t* data, size_t size) {
 bool read_in_blocks(const std::string& path, uint64_t most, const std::function<void(const uint8_t*, size_t)>& take,
                     std::string& error) {
   const bool from_stdin = path == "-";
+  const std::string name = from_stdin ? "standard input" : art::shown_name(path);
   int fd = 0;
   if (from_stdin) {
 #ifdef _WIN32
     _setmode(0, _O_BINARY);
 #endif
   } else if ((fd = open(path.c_str(), kReadFlags)) < 0) {
-    error = path + ": " + std::strerror(errno);
+    error = name + ": " + std::strerror(errno);
     return false;
   }
   std::vector<uint8_t> block(kBlockSize);
@@ -105,12 +108,12 @@ bool read_in_blocks(const std::string& path, uint64_t most, const std::function<
     left -= static_cast<uint64_t>(got);
   }
   if (!from_stdin) close(fd);
-  if (reason) error = (from_stdin ? "standard input" : path) + ": " + std::strerror(reason);
+  if (reason) error = name + ": " + std::strerror(reason);
   return reason == 0;
 }
 
 int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error) {
-  const std::string name = path == "-" ? "standard input" : path;
+  const std::string name = path == "-" ? "standard input" : art::shown_name(path);
   // Reads what the image needs and no more: a chip's dump goes on past it.
   DumpComparer comparer(parts);
   if (!read_in_blocks(path, comparer.length(), [&](const uint8_t* data, size_t size) { comparer.feed(data, size); },

@@ -421,14 +421,18 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
   const struct {
     std::string target;
     int error;
-  } cases[] = {{dir / "missing/flash.bin", ENOENT}, {dir / "taken", EISDIR}};
+    std::string shown = "";  // how the message shows target, when not as it is
+  } cases[] = {{dir / "missing/flash.bin", ENOENT},
+               {dir / "taken", EISDIR},
+               // Quoted as coreutils quote it: no escape reaches the terminal, no newline splits the line.
+               {dir / "a\nb\033[2J/flash.bin", ENOENT, "'" + dir.path() + "/a'$'\\n''b'$'\\033''[2J/flash.bin'"}};
   for (const auto& c : cases) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"flash-image", c.target}, {"export", "3", c.target}, {"verify", c.target}}) {
       const ProcessResult r = catalogue(args);
       EXPECT_EQ(r.exit_status, 1);
       EXPECT_EQ(r.out, "");
-      EXPECT_EQ(r.err, "catalogue: " + c.target + ": " + std::strerror(c.error) + "\n");
+      EXPECT_EQ(r.err, "catalogue: " + (c.shown.empty() ? c.target : c.shown) + ": " + std::strerror(c.error) + "\n");
       EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"taken"});
       EXPECT_TRUE(list_dir(dir / "taken").empty());
     }
@@ -505,6 +509,10 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
       {{"flash-image", "--help=all"}, "catalogue: flash-image: --help takes no value" + see_flash_image},
       {{"verify", "--size", "8M", "x.bin"}, "catalogue: verify: unknown option '--size' (see catalogue verify --help)\n"},
       {{"flash-image", "--s", "8M", "x.bin"}, "catalogue: flash-image: ambiguous option '--s': --since, --size" + see_flash_image},
+      // Control bytes the user gave are shown quoted, as a shell takes them back.
+      {{"flash-image", "--si\nze", "8M", "x.bin"},
+       "catalogue: flash-image: unknown option '--si'$'\\n''ze'; did you mean --size?" + see_flash_image},
+      {{"export", "smoke:1\n", "x.bin"}, "catalogue: export: 'smoke:1'$'\\n': a run of 54 bitmaps: give one as smoke:0 to smoke:53\n"},
   };
   for (const auto& c : cases) {
     TempDir dir;

@@ -53,12 +53,14 @@ std::string pixels(const sBITMAP* b) { return {reinterpret_cast<const char*>(b->
 
 std::string flash_image() { return testing_support::expected_flash_image(); }
 
-// What a name is, without following a link: "file 644 0:0", "link to t",
+// What a name is, without following a link: "file 644 0:0" (6755 with
+// setuid and setgid), "link to t",
 // "char 1,3", "block", "fifo", "directory", "nothing".
 std::string kind(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return "nothing";
-  const std::string mode = std::to_string((st.st_mode >> 6) & 7) + std::to_string((st.st_mode >> 3) & 7) +
+  const std::string mode = (st.st_mode & 07000 ? std::to_string((st.st_mode >> 9) & 7) : "") +
+                           std::to_string((st.st_mode >> 6) & 7) + std::to_string((st.st_mode >> 3) & 7) +
                            std::to_string(st.st_mode & 7);
   if (S_ISREG(st.st_mode)) return "file " + mode + " " + std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
   if (S_ISLNK(st.st_mode)) {
@@ -192,6 +194,23 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
        },
        "out.bin", "file 644 65534:65534", {}, true, true,
        "user::rw-\ngroup::r--\nother::r--\n\n# file: out.bin\nsecurity.note=\"kept\"\n\n"},
+      // A write clears setuid and setgid (group-executable) for an owner
+      // without CAP_FSETID, and a file capability for anyone.
+      {"the user's setuid and setgid file, written by the user",
+       [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 . out.bin && chmod 6755 out.bin"); },
+       "out.bin", "file 755 65534:65534", {}, true},
+      {"a file with a capability",
+       [](const Scratch& d) {
+         shell(d.path(), "echo old >out.bin && setfattr -n security.capability -v "
+                         "0x0000000200200000000000000000000000000000 out.bin");  // cap_net_raw=p
+       },
+       "out.bin", "file 644 0:0", {}, false, false, "user::rw-\ngroup::r--\nother::r--\n\n"},
+      // A folder that lets no name go (append-only), or where nothing may be
+      // made (immutable, EPERM): cp writes these, in place.
+      {"a file in an append-only folder", [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chattr +a ."); },
+       "out.bin", "file 644 0:0", {}, false, true},
+      {"a file in an immutable folder", [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chattr +i ."); },
+       "out.bin", "file 644 0:0", {}, false, true},
       // cp writes these, in place.
       {"a file the user may write in a folder they may not",
        [](const Scratch& d) {
@@ -268,6 +287,7 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
     if (c.holder == "b/t.bin") {
       EXPECT_EQ(list_dir(dir / "b"), Names{"t.bin"}) << c.name;
     }
+    testing_support::run_process({"/usr/bin/chattr", "-ai", dir.path()});  // so that the folder can go
   }
   if (!missing_tool.empty()) GTEST_SKIP() << "the cases of ACLs and attributes need " << missing_tool;
 }
@@ -288,33 +308,44 @@ TEST(CatalogueTargets, ALinksTargetIsReplacedWholeOrNotAtAll) {
   EXPECT_EQ(list_dir(dir.path()), (Names{"out.bin", "target.bin"}));
 }
 
-// A hard link is a second name of the same file: the name written gets a
-// new file, the other name keeps the old one.
-TEST(CatalogueTargets, AHardLinkedFileIsReplacedNotWrittenThrough) {
+// A hard link is a second name of the same file: written in place, as cp
+// writes it, both names hold the new bytes.
+TEST(CatalogueTargets, AHardLinkedFileIsWrittenThrough) {
   Scratch dir;
-  write_file(dir / "out.bin", kOld);
+  write_file(dir / "out.bin", std::string(1000, 'x'));
   ASSERT_EQ(link((dir / "out.bin").c_str(), (dir / "other.bin").c_str()), 0);
   const ProcessResult r = run_catalogue({"export", "269", "out.bin"}, in_dir(dir.path()));
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  EXPECT_TRUE(read_file(dir / "out.bin") == pixels(bitmap_table[269]));
-  EXPECT_EQ(read_file(dir / "other.bin"), kOld);
+  EXPECT_TRUE(read_file(dir / "other.bin") == pixels(bitmap_table[269]));
+  EXPECT_EQ(inode(dir / "out.bin"), inode(dir / "other.bin"));
 }
 
 // A file mounted over a name, as a container's volume is, cannot be
 // renamed over: the file mounted there is written in place, and nothing is
-// left beside it. Mounted from a small file system, it fills midway.
+// left beside it. Mounted from a small file system, it fills midway; longer
+// than the new bytes, it is cut after them.
 TEST(CatalogueTargets, AFileMountedOverItsNameIsWrittenInPlace) {
   if (!testing_support::running_as_root()) GTEST_SKIP() << "mounting needs root";
-  const std::string image = flash_image();
-  for (const bool small : {false, true}) {
+  const struct {
+    bool small;
+    std::vector<std::string> args;
+    std::string old;
+    std::string expected;  // what the volume must hold
+  } cases[] = {
+      {false, {"flash-image", "out.bin"}, "old\n", flash_image()},
+      {true, {"flash-image", "out.bin"}, "old\n", flash_image()},  // a prefix of it
+      {false, {"export", "269", "out.bin"}, std::string(1000, 'x'), pixels(bitmap_table[269])},
+  };
+  for (const auto& [small, args, old, expected] : cases) {
     Scratch dir;
     make_dir(dir / "volume");
     const std::string volume = dir / "volume/file.bin";
     write_file(dir / "out.bin", "");
     const std::string tmpfs = small ? "mount -t tmpfs -o size=65536 tmpfs \"${1%/*}\" && " : "";
     const ProcessResult mounted = testing_support::run_process(
-        {"/bin/sh", "-c", tmpfs + "echo old >\"$1\" && mount --bind \"$1\" \"$0\"", dir / "out.bin", volume});
-    const ProcessResult r = run_catalogue({"flash-image", "out.bin"}, in_dir(dir.path()));
+        {"/bin/sh", "-c", tmpfs + "printf %s \"$2\" >\"$1\" && mount --bind \"$1\" \"$0\"", dir / "out.bin", volume,
+         old});
+    const ProcessResult r = run_catalogue(args, in_dir(dir.path()));
     const std::string written = read_file(volume);
     const ProcessResult unmounted = testing_support::run_process(
         {"/bin/sh", "-c", "umount \"$0\"; ! mountpoint -q \"$1\" || umount \"$1\"", dir / "out.bin", dir / "volume"});
@@ -323,10 +354,10 @@ TEST(CatalogueTargets, AFileMountedOverItsNameIsWrittenInPlace) {
     if (small) {
       expect_failure(r, "catalogue: out.bin: " + std::string(std::strerror(ENOSPC)) + " (out.bin is now incomplete)\n",
                      "a small volume");
-      EXPECT_TRUE(written.size() < image.size() && image.compare(0, written.size(), written) == 0);
+      EXPECT_TRUE(written.size() < expected.size() && expected.compare(0, written.size(), written) == 0);
     } else {
       EXPECT_EQ(r.exit_status, 0) << r.err;
-      EXPECT_TRUE(written == image);
+      EXPECT_TRUE(written == expected);
     }
     EXPECT_EQ(read_file(dir / "out.bin"), "");
     EXPECT_EQ(list_dir(dir.path()), (Names{"out.bin", "volume"}));
@@ -389,12 +420,15 @@ TEST(CatalogueTargets, ADirectoryIsRefused) {
 }
 
 // A link to nothing says the user meant a file somewhere else than they
-// think: nothing is made, there or beside the link.
+// think: nothing is made, there or beside the link. A link the system will
+// not follow (another user's, in a sticky folder, where fs.protected_symlinks
+// is set) is refused as cp refuses it, even to root.
 TEST(CatalogueTargets, ALinkToNothingIsRefusedAndNothingIsMade) {
   const struct {
     const char* name;
     std::function<void(const Scratch&)> prepare;
     std::string err;
+    bool protected_link = false;
   } cases[] = {
       {"a dangling link", [](const Scratch& d) { make_link("missing.bin", d / "out.bin"); },
        "catalogue: out.bin: dangling symbolic link to missing.bin\n"},
@@ -417,8 +451,19 @@ TEST(CatalogueTargets, ALinkToNothingIsRefusedAndNothingIsMade) {
          make_link("out.bin", d / "back.bin");
        },
        std::string("catalogue: out.bin: ") + std::strerror(ELOOP) + "\n"},
+      {"a link another user planted in a sticky folder",
+       [](const Scratch& d) {
+         chmod(d.path().c_str(), 01777);
+         write_file(d / "target.bin", kOld);
+         make_link("target.bin", d / "out.bin");
+         if (lchown((d / "out.bin").c_str(), 65534, 65534) != 0) throw std::runtime_error("lchown");
+       },
+       std::string("catalogue: out.bin: ") + std::strerror(EACCES) + "\n", true},
   };
+  const bool links_protected = testing_support::running_as_root() &&
+                               read_file("/proc/sys/fs/protected_symlinks").substr(0, 1) == "1";
   for (const auto& c : cases) {
+    if (c.protected_link && !links_protected) continue;
     Scratch dir;
     c.prepare(dir);
     const Names before = list_dir(dir.path());
@@ -428,6 +473,7 @@ TEST(CatalogueTargets, ALinkToNothingIsRefusedAndNothingIsMade) {
       EXPECT_EQ(list_dir(dir / "sub"), Names{"l"}) << c.name;
     }
   }
+  if (!links_protected) GTEST_SKIP() << "the case of a protected link needs root and fs.protected_symlinks=1";
 }
 
 // Why device nodes cannot be made and opened in a scratch folder here, or

@@ -152,23 +152,35 @@ TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
 // bytes than asked: the rest follows, in order. A close that fails (as on a
 // network file system, which may report a write error only then) is a
 // failure: a file written in place says so; a file to be replaced stays as
-// it was, the new one never taking its name.
+// it was, the new one never taking its name. A new file in an append-only
+// folder, where no unnamed one can be made, is made under its own name: a
+// temporary name could never go again.
 TEST(CatalogueFaults, WritesWhatTheSystemTookInPartAndChecksTheClose) {
   const struct {
     const char* fault;  // STDIO_FAULT
     std::string err;    // empty: the image is written
     bool in_place;
+    bool new_in_append_only = false;
   } cases[] = {
       {"", "", false},
       {"close:1", "catalogue: out.bin: " + std::string(std::strerror(EIO)) + " (out.bin is now incomplete)\n", true},
       {"close:1", "catalogue: out.bin: " + std::string(std::strerror(EIO)) + "\n", false},
+      {"close:1", "catalogue: out.bin: " + std::string(std::strerror(EIO)) + " (out.bin is now incomplete)\n", true,
+       true},
   };
   for (const auto& c : cases) {
+    if (c.new_in_append_only && !testing_support::running_as_root()) continue;  // chattr needs root
     TempDir dir;
-    ProcessOptions options = with_old_file(dir, c.in_place);
+    ProcessOptions options = c.new_in_append_only ? in_dir(dir.path()) : with_old_file(dir, c.in_place);
+    if (c.new_in_append_only) {
+      ASSERT_EQ(testing_support::run_process({"/usr/bin/chattr", "+a", dir.path()}).exit_status, 0);
+      setenv("NO_TMPFILE", "1", 1);
+    }
     setenv("STDIO_FAULT", c.fault, 1);
     const ProcessResult r = testing_support::run_process({CATALOGUE_STDIO_FAULTS_PATH, "flash-image", "out.bin"}, options);
     unsetenv("STDIO_FAULT");
+    unsetenv("NO_TMPFILE");
+    testing_support::run_process({"/usr/bin/chattr", "-a", dir.path()});
     if (c.err.empty()) {
       EXPECT_EQ(r.exit_status, 0) << r.err;
       EXPECT_TRUE(read_file(dir / "out.bin") == flash_image());
@@ -218,6 +230,16 @@ const std::vector<TargetCase>& target_cases() {
          chmod(dir.path().c_str(), 0555);
          return Target{dir / "out.bin", testing_support::as_ordinary_user(in_dir(dir.path())), dir.path()};
        }},
+      // The folder is theirs, but the file is not for writing: cp refuses.
+      {"the user's own read-only file", EACCES,
+       [](const TempDir& dir) {
+         write_file(dir / "out.bin", kOld);
+         chmod((dir / "out.bin").c_str(), 0444);
+         if (chown(dir.path().c_str(), 65534, 65534) != 0 || chown((dir / "out.bin").c_str(), 65534, 65534) != 0)
+           throw std::runtime_error("chown");
+         return Target{dir / "out.bin", testing_support::as_ordinary_user(in_dir(dir.path())), dir.path()};
+       },
+       true},
       // In a sticky directory, as /tmp is, nobody may replace another user's
       // file, and this one they may not write either.
       {"another user's file in a sticky directory", EACCES,

@@ -15,6 +15,7 @@
 #include "manifest.h"
 #include "png_io.h"
 #include "runs.h"
+#include "shown_name.h"
 
 namespace {
 
@@ -112,17 +113,17 @@ int main(int argc, char** argv) {
   for (const std::string& name : wanted) {
     const art::Run* run = manifest.find(name);
     if (!run) {
-      std::fprintf(stderr, "artgen: %s: no run named '%s'\n", manifest.path.c_str(), name.c_str());
+      std::fprintf(stderr, "artgen: %s: no run named '%s'\n", art::shown_name(manifest.path).c_str(), name.c_str());
       return 1;
     }
     if (!run->by_artgen) {
       std::fprintf(stderr, "artgen: %s:%d: run '%s' is drawn by hand; artgen does not overwrite it\n",
-                   manifest.path.c_str(), run->line, name.c_str());
+                   art::shown_name(manifest.path).c_str(), run->line, name.c_str());
       return 1;
     }
   }
   if (!make_dir(out_dir)) {
-    std::fprintf(stderr, "artgen: %s: %s\n", out_dir.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "artgen: %s: %s\n", art::shown_name(out_dir).c_str(), std::strerror(errno));
     return 1;
   }
   for (const art::Run& run : manifest.runs) {
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
     }
     const art::RunDrawer* drawer = art::find_drawer(run.name);
     if (!drawer) {
-      std::fprintf(stderr, "artgen: %s:%d: no drawer for run '%s'\n", manifest.path.c_str(), run.line,
+      std::fprintf(stderr, "artgen: %s:%d: no drawer for run '%s'\n", art::shown_name(manifest.path).c_str(), run.line,
                    run.name.c_str());
       return 1;
     }
@@ -149,12 +150,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "artgen: %s\n", error.c_str());
         return 1;
       }
-      std::printf("%s: sheet %s written\n", run.name.c_str(), path.c_str());
+      std::printf("%s: sheet %s written\n", run.name.c_str(), art::shown_name(path).c_str());
       continue;
     }
     std::string run_dir = out_dir + "/" + run.name;
     if (!make_dir(run_dir)) {
-      std::fprintf(stderr, "artgen: %s: %s\n", run_dir.c_str(), std::strerror(errno));
+      std::fprintf(stderr, "artgen: %s: %s\n", art::shown_name(run_dir).c_str(), std::strerror(errno));
       return 1;
     }
     std::vector<std::string> written;

@@ -15,6 +15,7 @@
 #include "manifest.h"
 #include "png_io.h"
 #include "output_file.h"
+#include "shown_name.h"
 
 namespace bitmapc {
 namespace {
@@ -45,7 +46,7 @@ bool check_folder(const art::Manifest& manifest, const art::Run& run, std::strin
   const std::string folder = run_folder(manifest, run);
   DIR* dir = opendir(folder.c_str());
   if (!dir) {
-    error = folder + ": cannot open the folder of run '" + run.name + "': " + std::strerror(errno);
+    error = art::shown_name(folder) + ": cannot open the folder of run '" + run.name + "': " + std::strerror(errno);
     return false;
   }
   std::vector<std::string> pngs;
@@ -62,7 +63,7 @@ bool check_folder(const art::Manifest& manifest, const art::Run& run, std::strin
   }
   closedir(dir);
   if (saved != 0) {
-    error = folder + ": cannot list the folder of run '" + run.name + "': " + std::strerror(saved);
+    error = art::shown_name(folder) + ": cannot list the folder of run '" + run.name + "': " + std::strerror(saved);
     return false;
   }
   std::sort(pngs.begin(), pngs.end());
@@ -71,13 +72,15 @@ bool check_folder(const art::Manifest& manifest, const art::Run& run, std::strin
   for (int i = 0; i < run.count; ++i) expected.push_back(file_name(art::bitmap_path(manifest, run, i)));
   for (int i = 0; i < run.count; ++i) {
     if (!std::binary_search(pngs.begin(), pngs.end(), expected[static_cast<size_t>(i)])) {
-      error = art::bitmap_path(manifest, run, i) + ": missing: run '" + run.name + "' has " + run_files(manifest, run);
+      error = art::shown_name(art::bitmap_path(manifest, run, i)) + ": missing: run '" + run.name + "' has " +
+              run_files(manifest, run);
       return false;
     }
   }
   for (const std::string& name : pngs) {
     if (std::find(expected.begin(), expected.end(), name) == expected.end()) {
-      error = folder + "/" + name + ": not part of run '" + run.name + "', which has " + run_files(manifest, run);
+      error = art::shown_name(folder + "/" + name) + ": not part of run '" + run.name + "', which has " +
+              run_files(manifest, run);
       return false;
     }
   }
@@ -90,7 +93,7 @@ bool convert_run(const std::string& manifest_path, const std::string& run_name, 
   if (!art::load_manifest(manifest_path, manifest, error)) return false;
   const art::Run* run = manifest.find(run_name);
   if (!run) {
-    error = manifest_path + ": no run named '" + run_name + "'";
+    error = art::shown_name(manifest_path) + ": no run named '" + run_name + "'";
     return false;
   }
   if (!check_folder(manifest, *run, error)) return false;
@@ -103,8 +106,8 @@ bool convert_run(const std::string& manifest_path, const std::string& run_name, 
     art::Image565 image;
     if (!art::read_png(path, image, error)) return false;
     if (image.width != run->width || image.height != run->height) {
-      error = path + ": is " + std::to_string(image.width) + " x " + std::to_string(image.height) + ", run '" +
-              run->name + "' takes " + std::to_string(run->width) + " x " + std::to_string(run->height) +
+      error = art::shown_name(path) + ": is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+              ", run '" + run->name + "' takes " + std::to_string(run->width) + " x " + std::to_string(run->height) +
               " bitmaps";
       return false;
     }
@@ -126,7 +129,7 @@ int pixels_command(int argc, char** argv) {
   // An output left from an earlier build must not pass for this one's.
   // unlink, not remove: OUT given as a folder stays.
   if (unlink(out_path.c_str()) != 0 && errno != ENOENT)
-    error += "; and the old " + out_path + " could not be removed: " + std::strerror(errno);
+    error += "; and the old " + art::shown_name(out_path) + " could not be removed: " + std::strerror(errno);
   std::fprintf(stderr, "bitmapc: %s\n", error.c_str());
   return 1;
 }

@@ -17,6 +17,7 @@
 #include "commands.h"
 #include "manifest.h"
 #include "output_file.h"
+#include "shown_name.h"
 
 namespace bitmapc {
 namespace {
@@ -87,7 +88,8 @@ bool bitmap_crc32s(const art::Run& run, const std::string& blob_dir, std::vector
   std::ifstream in(path, std::ios::binary);
   const std::vector<unsigned char> blob{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   if (!in || blob.size() != run_bytes(run)) {
-    error = path + ": cannot be read as the " + std::to_string(run_bytes(run)) + " bytes of run '" + run.name + "'";
+    error = art::shown_name(path) + ": cannot be read as the " + std::to_string(run_bytes(run)) + " bytes of run '" +
+            run.name + "'";
     return false;
   }
   const size_t each = blob.size() / static_cast<size_t>(run.count);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "shown_name.h"
+
 namespace art {
 
 namespace {
@@ -38,13 +40,13 @@ bool make_directories(const std::string& path, std::string& error) {
     if (prefix.back() == ':') continue;  // a drive, as in C:\out
 #endif
     if (make_directory(prefix) != 0 && errno != EEXIST) {
-      error = prefix + ": " + std::strerror(errno);
+      error = shown_name(prefix) + ": " + std::strerror(errno);
       return false;
     }
   }
   struct stat st;
   const int reason = stat(path.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-  if (reason) error = path + ": " + std::strerror(reason);
+  if (reason) error = shown_name(path) + ": " + std::strerror(reason);
   return reason == 0;
 }
 

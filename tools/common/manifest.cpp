@@ -5,6 +5,8 @@
 #include <set>
 #include <sstream>
 
+#include "shown_name.h"
+
 namespace art {
 namespace {
 
@@ -48,7 +50,7 @@ bool load_manifest(const std::string& path, Manifest& out, std::string& error) {
   out.path = path;
   std::ifstream in(path);
   if (!in) {
-    error = path + ": cannot open the manifest";
+    error = shown_name(path) + ": cannot open the manifest";
     return false;
   }
   std::set<std::string> seen;
@@ -57,7 +59,7 @@ bool load_manifest(const std::string& path, Manifest& out, std::string& error) {
   while (std::getline(in, text)) {
     ++line_no;
     auto fail = [&](const std::string& what) {
-      error = path + ":" + std::to_string(line_no) + ": " + what;
+      error = shown_name(path) + ":" + std::to_string(line_no) + ": " + what;
       return false;
     };
     std::string::size_type hash = text.find('#');
@@ -89,11 +91,11 @@ bool load_manifest(const std::string& path, Manifest& out, std::string& error) {
     out.runs.push_back(run);
   }
   if (in.bad()) {
-    error = path + ": read error";
+    error = shown_name(path) + ": read error";
     return false;
   }
   if (out.runs.empty()) {
-    error = path + ": declares no runs";
+    error = shown_name(path) + ": declares no runs";
     return false;
   }
   return true;

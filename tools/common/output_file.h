@@ -1,6 +1,11 @@
 // Where a command's output goes. Every tool that writes a file goes through
-// here, so the rules are the same everywhere. They depend on what the name
-// given names when the write starts:
+// here, so the rules are the same everywhere. The system opens the name
+// given for writing, following its links by its own rules (a link another
+// user planted in a sticky folder is refused as cp and a shell's `>`
+// refuse it), and says whether the user may write what it names: a file
+// that may not be written (its mode, ACL, attributes, a read-only mount) is
+// refused with the system's reason, whatever its folder allows. What the
+// name then leads to decides how the bytes go:
 //
 //   nothing, or a regular file  written as a new file beside it (unnamed
 //                               where the system can make one, else under a
@@ -8,25 +13,29 @@
 //                               when complete: a failure leaves the old file
 //                               or none, never a partial one. The new file
 //                               gets the old one's owner, group, permission
-//                               bits, ACL and every other extended
-//                               attribute, and until then is the writer's
-//                               alone. A file with other hard links is
-//                               replaced, not written through.
-//                               Where that cannot be done (the folder is not
-//                               the writer's to change, the owner or an
-//                               attribute cannot be given, the file is a
-//                               mount point), the file is written in place,
-//                               as cp does: it keeps all it carried, and a
+//                               bits, ACL and other extended attributes,
+//                               and until then is the writer's alone; like
+//                               any write, it loses a file capability, and
+//                               setuid and setgid where the system clears
+//                               them on a write by the same user.
+//                               A file with other hard links, one in a
+//                               folder that keeps its names (append-only,
+//                               immutable), one the new file cannot stand in
+//                               for (the folder is not the writer's to
+//                               change, the owner or an attribute cannot be
+//                               given, the file is a mount point) is
+//                               written in place, as cp does: it keeps all
+//                               it carried but what a write clears, and a
 //                               failure midway says it is now incomplete.
-//   a symbolic link             followed, through a chain too (a relative
-//                               target counts from the link's folder); what
-//                               it finally names is written by these rules,
-//                               a file in its own folder, and the link
-//                               stays. A link to nothing is refused.
+//                               No temporary name is made in a folder that
+//                               would not let it go again: a new file there
+//                               is made unnamed, or under its own name.
+//   a symbolic link             what it finally names, by these rules, in
+//                               that file's own folder; the link stays. A
+//                               link to nothing is refused.
 //   a link the system makes in  (/dev/stdout, /dev/fd/N, a shell's process
-//   /proc                       substitution) opened as the system resolves
-//                               it: a pipe, a terminal or a file, written in
-//                               place.
+//   /proc                       substitution) a pipe, a terminal or a file,
+//                               written in place, a file from its start.
 //   a device or a FIFO          written in place, in order, every write and
 //                               the close checked; a block device is synced
 //                               before success. Nothing is made beside it.
@@ -36,7 +45,8 @@
 //
 // An interruption (SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ) removes a
 // named temporary file before the process ends by the signal as it would
-// have; an unnamed one goes with the process whatever ends it.
+// have; an unnamed one goes with the process whatever ends it. Messages
+// show the name as shown_name.h does.
 #pragma once
 
 #include <cstddef>
@@ -55,6 +65,23 @@ struct Piece {
 // Whether "-" names standard output (for commands that write one file) or
 // is a file name like any other.
 enum class Dash { file_name, standard_output };
+
+#ifndef _WIN32
+// What an old file carries that the new one that replaces it is given.
+struct OldFile {
+  unsigned mode = 0;  // permission bits
+  unsigned uid = 0, gid = 0;
+  std::vector<std::pair<std::string, std::string>> attributes;  // extended attributes, its ACL among them
+};
+
+// A temporary file's name in its folder, listed while it exists for a
+// signal to remove.
+struct TemporaryName {
+  int dir = -1;
+  char name[16] = {};
+  TemporaryName* next = nullptr;
+};
+#endif
 
 class OutputFile {
  public:
@@ -81,40 +108,32 @@ class OutputFile {
   bool commit(std::string& error);
 
  private:
-  // A temporary file while it has a name: listed, for a signal to remove.
-  struct NamedTemp {
-    int dir = -1;
-    char name[16] = {};
-    NamedTemp* next = nullptr;
-  };
-  static NamedTemp* named_temps_;
-  static void on_signal(int signal);
+  // What is under way: the bytes go to standard output, to a device, FIFO
+  // or pipe, to a regular file written in place, or to a new file that
+  // will take the name; or nothing opened.
+  enum class Way { none, standard_output, stream, block_device, in_place, replacement };
 
   bool fail(const std::string& reason);
   bool fail_errno();
-  bool open_replacement(const std::string& final_path, bool existing);
-  bool open_in_place(int fd);
-  int create_named_temp(int mode, int unnamed_fd);
-  bool carry_over(int fd) const;
+#ifdef _WIN32
+  std::string final_path_;  // the file the temporary one replaces
+  std::string temp_path_;   // the temporary file, beside it
+#else
+  bool open_name(const std::string& path);
+  bool open_replacement(int old_fd);
+  bool write_in_place(int fd);
   bool finish_replacement(int fd, std::string& reason);
   bool copy_in_place(int fd, std::string& reason);
-  void remove_named_temp(bool renamed = false);
 
-  std::string path_;        // as given, for messages
-  std::string final_path_;  // the file a temporary one replaces, links followed
-  std::string temp_path_;   // the temporary file's name (beside the final one)
-  int fd_ = -1;  // where the bytes go
-  bool standard_output_ = false;
-  bool block_device_ = false;
-  bool partial_on_failure_ = false;  // a regular file written in place
-  bool existing_ = false;            // an old file is replaced
-  bool unnamed_ = false;             // the temporary file has no name yet
-  int dir_fd_ = -1;                  // the final file's folder
-  std::string name_;                 // the final file's name in it
-  unsigned long mode_ = 0;           // the old file's permission bits
-  long uid_ = -1, gid_ = -1;         // its owner and group
-  std::vector<std::pair<std::string, std::string>> attributes_;  // its extended attributes
-  NamedTemp temp_;
+  int dir_fd_ = -1;   // the final file's folder
+  std::string name_;  // the final file's name in it
+  int old_fd_ = -1;   // the old file, open for writing, while it may be written in place
+  OldFile old_;       // what it carries, for the new file
+  TemporaryName temp_;
+#endif
+  std::string path_;  // as given, for messages
+  int fd_ = -1;       // where the bytes go
+  Way way_ = Way::none;
   std::string error_;
 };
 

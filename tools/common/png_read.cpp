@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "png_io.h"
+#include "shown_name.h"
 
 namespace art {
 namespace {
@@ -161,7 +162,7 @@ struct ReadStructDestroyer {
 };
 
 std::string not_opaque(const std::string& path, png_uint_32 x, png_uint_32 y, unsigned alpha, unsigned max) {
-  return path + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is not opaque (alpha " +
+  return shown_name(path) + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is not opaque (alpha " +
          std::to_string(alpha) + " of " + std::to_string(max) + "): the display cannot show transparency";
 }
 
@@ -179,9 +180,9 @@ bool to_565(const std::string& path, const ReadContext& ctx, const std::vector<p
       if (ctx.palette) {
         const int index = p[0];
         if (index >= ctx.palette_size) {
-          error = path + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") uses palette entry " +
-                  std::to_string(index) + ", but the palette has only " + std::to_string(ctx.palette_size) +
-                  " colours";
+          error = shown_name(path) + ": pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                  ") uses palette entry " + std::to_string(index) + ", but the palette has only " +
+                  std::to_string(ctx.palette_size) + " colours";
           return false;
         }
         r = ctx.colours[index].red;
@@ -215,7 +216,7 @@ bool to_565(const std::string& path, const ReadContext& ctx, const std::vector<p
 bool read_png(const std::string& path, Image565& out, std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
-    error = path + ": cannot open: " + std::strerror(errno);
+    error = shown_name(path) + ": cannot open: " + std::strerror(errno);
     return false;
   }
   FileCloser closer{file};
@@ -223,15 +224,15 @@ bool read_png(const std::string& path, Image565& out, std::string& error) {
   png_byte signature[8];
   const size_t got = std::fread(signature, 1, sizeof signature, file);
   if (got < sizeof signature && std::ferror(file)) {
-    error = path + ": cannot read: " + std::strerror(errno);
+    error = shown_name(path) + ": cannot read: " + std::strerror(errno);
     return false;
   }
   if (got == 0 || std::memcmp(signature, kSignature, got) != 0) {
-    error = path + ": not a PNG file";
+    error = shown_name(path) + ": not a PNG file";
     return false;
   }
   if (got < sizeof signature) {
-    error = path + ": truncated";
+    error = shown_name(path) + ": truncated";
     return false;
   }
 
@@ -245,20 +246,20 @@ bool read_png(const std::string& path, Image565& out, std::string& error) {
     decoded = decode(ctx, data, rows);
     if (decoded == Decoded::ok) return to_565(path, ctx, rows, out, error);
   } catch (const std::bad_alloc&) {
-    error = path + ": out of memory";
+    error = shown_name(path) + ": out of memory";
     return false;
   }
   if (decoded == Decoded::too_large) {
-    error = path + ": " + std::to_string(ctx.width) + " x " + std::to_string(ctx.height) +
+    error = shown_name(path) + ": " + std::to_string(ctx.width) + " x " + std::to_string(ctx.height) +
             " is larger than any bitmap the device can show";
     return false;
   }
   if (ctx.read_errno != 0)
-    error = path + ": cannot read: " + std::strerror(ctx.read_errno);
+    error = shown_name(path) + ": cannot read: " + std::strerror(ctx.read_errno);
   else if (ctx.truncated)
-    error = path + ": truncated";
+    error = shown_name(path) + ": truncated";
   else
-    error = path + ": corrupt: " + ctx.message;
+    error = shown_name(path) + ": corrupt: " + ctx.message;
   return false;
 }
 
