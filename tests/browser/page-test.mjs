@@ -61,8 +61,10 @@ try {
   const flash = readFileSync(join(scratch, 'flash.bin'));
   const listed = execFileSync(catalogue, ['list'], { encoding: 'utf8' }).trim().split('\n').slice(1)
     .map((line) => line.trim().split(/\s+/));
-  // The bitmaps' lines; then the image's record, "(record)", which the flash map shows.
-  const listing = listed.filter((fields) => !fields[1].startsWith('('));
+  // The bitmaps' lines, each named as the commands take it ("smoke:22", from
+  // 0 within its run); then the image's record, "(record)", which the flash map shows.
+  const listing = listed.filter((fields) => !fields[1].startsWith('('))
+    .map((fields, i, all) => [`${fields[1]}:${all.slice(0, i).filter((f) => f[1] === fields[1]).length}`, ...fields]);
   const recordLine = listed.filter((fields) => fields[1] === '(record)');
 
   // The bitmaps as carried: run, entry, size, bytes.
@@ -127,10 +129,10 @@ try {
     id: s.id, rows: [...s.querySelectorAll('tbody tr')].map((tr) => [...tr.cells].map((td) => td.textContent)),
   })));
   check(same(sections.map((s) => s.id), runs.map((r) => 'run-' + r.name)), `the runs in catalogue order: ${sections.map((s) => s.id)}`);
-  const pageRows = sections.flatMap((s) => s.rows.map((cells) => [cells[0], s.id.slice(4), cells[1],
-    cells[2].replaceAll(',', ''), cells[3], cells[4]]));
+  const pageRows = sections.flatMap((s) => s.rows.map((cells) => [cells[0], cells[1], s.id.slice(4), cells[2],
+    cells[3].replaceAll(',', ''), cells[4], cells[5]]));
   check(pageRows.length === 281 && same(pageRows, listing),
-    'every bitmap shows the entry, size, bytes, offset and CRC-32 that catalogue list prints');
+    'every bitmap shows its name and the entry, size, bytes, offset and CRC-32 that catalogue list prints');
 
   // Nothing is drawn that nobody sees: at the top only the runs whose views
   // are in the window, and nothing at all with no animated run in view.
@@ -250,9 +252,9 @@ try {
   // (Outside the table there is no flash offset.)
   const expectedReading = (b, x, y) => {
     const at = 2 * (y * b.width + x), pair = b.bytes.subarray(at, at + 2), value = pair.toString('hex').toUpperCase();
-    const row = b.entry !== '-' && listing.find((line) => line[0] === b.entry);
+    const row = b.entry !== '-' && listing.find((line) => line[1] === b.entry);
     if (!row) return [String(x), String(y), value, value.replace(/(..)(..)/, '$1 $2'), '-'];
-    const offset = Number(row[4]) + at;
+    const offset = Number(row[5]) + at;
     check(flash.subarray(offset, offset + 2).equals(pair), `the flash image holds entry ${b.entry} (${x}, ${y}) at ${offset}`);
     return [String(x), String(y), value, value.replace(/(..)(..)/, '$1 $2'), '0x' + offset.toString(16).padStart(8, '0')];
   };
@@ -264,9 +266,9 @@ try {
   const pointAt = async (selector, x, y) => {
     const box = await reveal(selector);
     const scale = box.width / (await page.evaluate((s) => document.querySelector(s).width, selector));
-    // Whole pixels of the window, which some drivers round to: the first
-    // within the bitmap's pixel.
-    await page.move(Math.ceil(box.x + x * scale), Math.ceil(box.y + y * scale));
+    // The middle of where the pixel is painted: the box's edges moved to
+    // whole pixels of the window.
+    await page.move(Math.round(box.x) + x * scale + (scale >> 1), Math.round(box.y) + y * scale + (scale >> 1));
   };
   const zero = bitmaps.find((b) => b.entry === '269'), boltRun = runs.find((r) => r.name === 'bolt').bitmaps, bolt4 = boltRun[4];
   await clickOn('#run-digits_cool tbody tr:nth-child(1)');
@@ -277,7 +279,7 @@ try {
   for (const [run, view, b, x, y] of probes) {
     await pointAt(`#run-${run} ${view}`, x, y);
     const got = await reading(), want = expectedReading(b, x, y);
-    check(same(got.fields, want) && got.bitmap === `${run}: entry ${b.entry}`,
+    check(same(got.fields, want) && got.bitmap === `${run}:${boltRun.includes(b) ? 4 : 0} \u00b7 entry ${b.entry}`,
       `the inspector on entry ${b.entry} (${x}, ${y}) in ${view}: ${got.bitmap} ${got.fields}, not ${want}`);
   }
   await pointAt('#run-farewell canvas.zoomed', 40, 5);
@@ -329,10 +331,6 @@ try {
   // at the top of the page; no listing is cut off by its scrollbar.
   const layout = () => page.evaluate(() => {
     window.scrollTo(0, 0);
-    // Runs far from the window are left unlaid out (Firefox answers for them
-    // from their last layout): laid out for the measure.
-    const runs = document.querySelectorAll('.run');
-    runs.forEach((run) => { run.style.contentVisibility = 'visible'; });
     const inspector = document.getElementById('inspector').getBoundingClientRect();
     // (Lines scrolled out of a listing are clipped there: the listing stands for them.)
     const overlaps = [...document.querySelectorAll('header *, #run-bolt *:not(.listing *)')].filter((e) => {
@@ -350,7 +348,6 @@ try {
     const wide = [...document.querySelectorAll('canvas, .listing, .controls')].filter((e) =>
       e.getBoundingClientRect().right > document.documentElement.clientWidth + 0.5).map((e) => e.closest('section').id);
     const sideways = document.documentElement.scrollWidth - document.documentElement.clientWidth;
-    runs.forEach((run) => { run.style.contentVisibility = ''; });
     return { sideways, overlaps, hidden, cut, wide: [...new Set(wide)], inspector: [inspector.top, inspector.bottom, inspector.right],
       clipped: document.getElementById('inspector').scrollWidth > document.getElementById('inspector').clientWidth };
   });
