@@ -131,9 +131,9 @@ TEST(CataloguePage, CarriesEachRunsBytesAndNoMarkupFromNames) {
   for (size_t at = page.find("\"pixels\":\""); at != std::string::npos; at = page.find("\"pixels\":\"", at + 1)) {
     std::string deflated;
     unsigned value = 0, bits = 0;
-    for (size_t i = at + 10; page[i] != '"' && page[i] != '='; ++i, bits += 6) {
+    for (size_t i = at + 10; page[i] != '"' && page[i] != '='; ++i) {
       value = value << 6 | static_cast<unsigned>(base64.find(page[i]));
-      if (bits >= 2) deflated += static_cast<char>(value >> (bits -= 2) & 0xFF);
+      if ((bits += 6) >= 8) deflated += static_cast<char>(value >> (bits -= 8) & 0xFF);
     }
     std::string bytes(64, '\0');
     uLongf size = bytes.size();
