@@ -43,7 +43,8 @@ function wrap(page, { touchscreen, setViewport, cdp, close }) {
     tap: (x, y) => touchscreen().tap(x, y),
     press: (key) => page.keyboard.press(key),
     setViewport,
-    screenshot: (path) => page.screenshot({ path }),
+    // The window's pixels as a PNG, saved when given a path.
+    screenshot: async (path) => Buffer.from(await page.screenshot({ path })),
     cdp,
     close,
   };
@@ -69,11 +70,13 @@ export async function launch(name = 'chromium') {
     });
     return {
       name,
-      // viewport {width, height}; touch: taps work; reducedMotion: the page
-      // is told the reader asks for less motion; init: a script run before the page's.
-      async newPage({ viewport, touch = false, reducedMotion = false, init } = {}) {
-        const context = await browser.newContext({
-          viewport, hasTouch: touch, reducedMotion: reducedMotion ? 'reduce' : 'no-preference' });
+      // viewport {width, height}; dpr: device pixels to a CSS pixel; touch:
+      // taps work; reducedMotion: the page is told the reader asks for less
+      // motion; forcedColors: the system forces its colours (Chromium only);
+      // init: a script run before the page's.
+      async newPage({ viewport, dpr = 1, touch = false, reducedMotion = false, forcedColors = false, init } = {}) {
+        const context = await browser.newContext({ viewport, deviceScaleFactor: dpr, hasTouch: touch,
+          reducedMotion: reducedMotion ? 'reduce' : 'no-preference', forcedColors: forcedColors ? 'active' : 'none' });
         // Nothing but the file itself may be fetched.
         await context.route((url) => url.protocol !== 'file:', (route) => route.abort());
         if (init) await context.addInitScript(init);
@@ -98,14 +101,14 @@ export async function launch(name = 'chromium') {
   let calm = null;
   return {
     name,
-    async newPage({ viewport, touch = false, reducedMotion = false, init } = {}) {
+    async newPage({ viewport, dpr = 1, touch = false, reducedMotion = false, init } = {}) {
       const owner = reducedMotion ? (calm ??= await start({ 'ui.prefersReducedMotion': 1 })) : browser;
       const page = await owner.newPage();
-      await page.setViewport({ ...viewport, hasTouch: touch });
+      await page.setViewport({ ...viewport, deviceScaleFactor: dpr, hasTouch: touch });
       if (init) await page.evaluateOnNewDocument(init);
       return wrap(page, {
         touchscreen: () => page.touchscreen,
-        setViewport: (size) => page.setViewport({ ...size, hasTouch: touch }),
+        setViewport: (size) => page.setViewport({ ...size, deviceScaleFactor: dpr, hasTouch: touch }),
         cdp: null,
         close: () => page.close(),
       });

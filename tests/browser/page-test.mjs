@@ -428,6 +428,53 @@ try {
   check(same(tapped, expectedReading(boltRun[bolt.frame], 40, 70)), `a tap on bolt (40, 70) reads it: ${tapped}`);
   check(phone.errors.length === 0, `no console errors on the phone: ${phone.errors}`);
 
+  // The pixel under the pointer is the pixel read, at device pixel ratios 1,
+  // 2 and 3, wherever the canvas lands (the page scrolled): bolt's views,
+  // paused and painted with each pixel's coordinates
+  // (red 3x, green y, blue 200), pointed at whole pixels of the window, at
+  // random; what lies under the pointer is read from a screenshot.
+  let seed = 7;
+  const random = (n) => (seed = (seed * 48271) % 2147483647) % n;
+  for (const dpr of [1, 2, 3]) {
+    const sharp = await browser.newPage({ viewport: { width: 1366, height: 768 }, dpr });
+    await sharp.goto(url);
+    await sharp.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+    for (const scroll of [0, 45, 131]) {
+      const boxes = await sharp.evaluate((by) => {
+        window.scrollTo(0, by);
+        const play = document.querySelector('#run-bolt button.play');
+        if (play.textContent === 'Pause') play.click();
+        return [...document.querySelectorAll('#run-bolt canvas')].map((c) => {
+          const image = new ImageData(c.width, c.height);
+          for (let i = 0; i < c.width * c.height; ++i) image.data.set([(i % c.width) * 3, Math.floor(i / c.width), 200, 255], 4 * i);
+          c.getContext('2d').putImageData(image, 0, 0);
+          const r = c.getBoundingClientRect();
+          return [Math.ceil(r.left), Math.ceil(r.top), Math.floor(r.right) - Math.ceil(r.left), Math.floor(r.bottom) - Math.ceil(r.top)];
+        });
+      }, scroll);
+      await sharp.move(0, 0);
+      const points = boxes.flatMap(([x, y, w, h]) => Array.from({ length: 15 }, () => [x + random(w), y + random(h)]));
+      const under = await sharp.evaluate(async ([png, at, ratio]) => {
+        const image = await createImageBitmap(new Blob([Uint8Array.from(atob(png), (c) => c.charCodeAt(0))]),
+          { colorSpaceConversion: 'none' });
+        const context = new OffscreenCanvas(image.width, image.height).getContext('2d');
+        context.drawImage(image, 0, 0);
+        return [image.width, at.map(([x, y]) => [...context.getImageData(x * ratio, y * ratio, 1, 1).data.slice(0, 3)])];
+      }, [(await sharp.screenshot()).toString('base64'), points, dpr]);
+      check(under[0] === 1366 * dpr, `the screenshot at ratio ${dpr} has a pixel for each device pixel: ${under[0]} wide`);
+      const wrong = [];
+      for (const [i, [x, y]] of points.entries()) {
+        const [r, g, b] = under[1][i];
+        if (Math.abs(b - 200) > 2) continue;  // the outline of a view
+        await sharp.move(x, y);
+        const read = await sharp.evaluate(() => [...document.querySelectorAll('#inspector b')].slice(0, 2).map((f) => Number(f.textContent)));
+        if (!same(read, [Math.round(r / 3), g])) wrong.push(`(${x}, ${y}) painted ${Math.round(r / 3)},${g} read ${read}`);
+      }
+      check(wrong.length === 0, `at ratio ${dpr}, scrolled ${scroll} px, the pixel under the pointer is read: ${wrong.slice(0, 4)}`);
+    }
+    await sharp.close();
+  }
+
   // Asked for less motion, nothing plays by itself.
   const calm = await browser.newPage({ viewport: { width: 1366, height: 768 }, reducedMotion: true });
   await calm.goto(url);
