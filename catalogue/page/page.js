@@ -396,8 +396,9 @@ function mapImage({ imageLength, imageRuns, imageEnd, outside }) {
     return a;
   };
   imageRuns.forEach((s, i) => {
-    // Hues a golden angle apart stay apart however many runs there are.
-    const colour = `hsl(${(i * 137.5) % 360} 55% 65%)`, href = '#run-' + s.name;
+    // Hues a golden angle apart stay apart however many runs there are; light
+    // enough for the dark names on them to read (contrast 5:1 at the least).
+    const colour = `hsl(${(i * 137.5) % 360} 55% 70%)`, href = '#run-' + s.name;
     const { title } = segment(s, href, colour);
     legend.append(element('a', { href, title }, [element('span', { className: 'key', textContent: '\u25a0 ', style: `color: ${colour}` }),
       `${s.name} ${(100 * s.bytes / imageLength).toFixed(2)} %`]));
