@@ -78,7 +78,7 @@ function readInspected(speak) {
     bitmap.offset === null ? '-' : '0x' + (bitmap.offset + at).toString(16).padStart(8, '0');
   document.getElementById('swatch').style.background = `rgb(${rgba.join(',')})`;
   inspector.classList.add('active');
-  if (speak) document.getElementById('spoken').textContent = inspector.querySelector('.reading').textContent;
+  if (speak) document.getElementById('spoken').textContent = inspector.querySelector('.reading').textContent.replace(/\s+/g, ' ').trim();
 }
 
 function inspectAt(canvas, x, y) {

@@ -41,7 +41,13 @@ function wrap(page, { touchscreen, setViewport, cdp, close }) {
     move: (x, y) => page.mouse.move(x, y),
     click: (x, y) => page.mouse.click(x, y),
     tap: (x, y) => touchscreen().tap(x, y),
-    press: (key) => page.keyboard.press(key),
+    // A key, or one with a modifier held: "Shift+ArrowDown".
+    async press(key) {
+      const [held, pressed] = key.length > 1 && key.includes('+') ? key.split('+') : [null, key];
+      if (held) await page.keyboard.down(held);
+      await page.keyboard.press(pressed);
+      if (held) await page.keyboard.up(held);
+    },
     setViewport,
     // The window's pixels as a PNG, saved when given a path.
     screenshot: async (path) => Buffer.from(await page.screenshot({ path })),

@@ -104,6 +104,7 @@ try {
   check(same(atFirstScreen[0], { segments: atFirstScreen[1], summary: atFirstScreen[2], bolt: true }),
     `the first screen, when marked drawn, has the whole flash map, the summary and the first run: ${JSON.stringify(atFirstScreen)}`);
 
+
   // Scrolls an element to the middle of the window and waits for the page to
   // have seen it there; returns its box.
   const settle = () => page.evaluate(() => new Promise((resolve) =>
@@ -123,6 +124,26 @@ try {
     await page.click(box.x + box.width / 2, box.y + box.height / 2);
   };
   const frameOf = (name) => page.evaluate((n) => Number(document.getElementById('run-' + n).dataset.frame), name);
+
+  // axe-core finds nothing serious; every run is in the accessibility tree at
+  // load; at the top, with bolt playing, the page is not laid out again.
+  await page.evaluate(readFileSync(join(import.meta.dirname, 'node_modules/axe-core/axe.min.js'), 'utf8'));
+  const axe = await page.evaluate(async () => (await window.axe.run()).violations
+    .filter((v) => ['serious', 'critical'].includes(v.impact)).map((v) => `${v.id}: ${v.nodes.map((n) => n.target)}`));
+  check(same(axe, []), `axe-core finds no serious violation: ${axe}`);
+  const cdp = await page.cdp?.();
+  if (cdp) {
+    const { nodes } = await cdp.send('Accessibility.getFullAXTree');
+    const roles = nodes.filter((n) => !n.ignored).map((n) => n.role?.value);
+    const count = (role) => roles.filter((r) => r === role).length;
+    check(count('heading') === runs.length + 1 && count('row') === 281 + runs.length,
+      `every run's heading and listing is in the accessibility tree: ${count('heading')} headings, ${count('row')} rows`);
+    await cdp.send('Performance.enable');
+    const layouts = async () => (await cdp.send('Performance.getMetrics')).metrics.find((m) => m.name === 'LayoutCount').value;
+    const [before, frame] = [await layouts(), await frameOf('bolt')];
+    await page.wait(1000);
+    check((await layouts()) === before && (await frameOf('bolt')) !== frame, 'a run playing at the top lays nothing out again');
+  }
 
   // Every run in catalogue order, each listing the same values as `catalogue list`.
   const sections = await page.evaluate(() => [...document.querySelectorAll('section.run')].map((s) => ({
@@ -237,6 +258,8 @@ try {
   const playing = await page.evaluate(() => document.querySelector('#run-bolt button.play').textContent);
   await page.press('p');
   check(playing === 'Pause', `"p" plays the focused run: ${playing}`);
+  for (const key of ['End', 'PageDown']) await page.press(key);
+  check((await focused()).row === 29 && page.errors.length === 0, `End, then PageDown, stay on the last line: ${(await focused()).row}`);
   await page.press('Tab');
   check((await focused()).run !== 'run-bolt' || (await focused()).row === -1, 'the listing is a single tab stop');
   await page.evaluate(() => document.querySelector('#run-capitals .strip [tabindex="0"]').focus());
@@ -291,6 +314,8 @@ try {
 
   // A still pointer over a playing run reads the bitmap under it.
   await clickOn('#run-bolt button.play');
+  await page.evaluate(() => new MutationObserver(() => { window.said = (window.said ?? 0) + 1; })
+    .observe(document.getElementById('spoken'), { childList: true }));
   await pointAt('#run-bolt canvas.zoomed', 40, 70);
   const firstRead = await frameOf('bolt');
   await page.waitFor((f) => Number(document.getElementById('run-bolt').dataset.frame) !== f, firstRead, 3000);
@@ -309,6 +334,7 @@ try {
   });
   check(followsLine && (await page.evaluate(() => scrollY)) === scrolled,
     'the playing line stays in its listing\'s view without moving the page');
+  check((await page.evaluate(() => window.said)) === 1, 'the move onto the pixel is said, the frames played are not');
   await clickOn('#run-bolt button.play');
 
   // The keyboard's pixel cursor reads what pointing reads.
@@ -325,6 +351,31 @@ try {
   const keyed = await reading();
   check(same(keyed.fields, expectedReading(zero, 4, 6)) && same(cursor, [4, 6, true]),
     `the keyboard cursor at (4, 6) shows there and reads it: ${cursor} ${keyed.fields}`);
+  const spoken = () => page.evaluate(() => document.getElementById('spoken').textContent);
+  const said = [await spoken()];
+  await page.press('.');
+  said.push(await spoken());
+  await page.press('Escape');
+  check(said[0].includes('x 4 y 6') && said[1].startsWith('digits_cool:1 ') && (await spoken()) === '' &&
+    !(await reading()).shown && (await page.evaluate(() => document.querySelector('#run-digits_cool .cursor').hidden)),
+    `the cursor's reading is said, a step says the next bitmap, Escape clears both: ${said}`);
+
+  // At 200 % on a laptop and on a phone held sideways, the enlarged view fits
+  // the window and the cursor, moved ten at a time past the bottom, stays in view.
+  for (const [width, height, x] of [[683, 384, 30], [844, 390, 60]]) {
+    await page.setViewport({ width, height });
+    await reveal('#run-bolt .controls');
+    await page.evaluate(() => document.querySelector('#run-bolt select').focus());
+    await page.press('Tab');
+    for (const key of [...Array(3).fill('Shift+ArrowRight'), ...Array(16).fill('Shift+ArrowDown'), 'ArrowUp']) await page.press(key);
+    const inView = await page.evaluate(() => {
+      const top = document.getElementById('inspector').offsetHeight, k = document.querySelector('#run-bolt .cursor').getBoundingClientRect();
+      return [k.top >= top && k.bottom <= innerHeight, document.querySelector('#run-bolt canvas.zoomed').offsetHeight <= innerHeight - top];
+    });
+    const got = (await reading()).fields, want = expectedReading(boltRun[await frameOf('bolt')], x, 158);
+    check(same(inView, [true, true]) && same(got, want), `at ${width}x${height} the cursor at (${x}, 158) is in view, `
+      + `the view fits the window (${inView}) and reads it: ${got}`);
+  }
 
   // Every layout: no sideways scroll; on the desktop sizes the first run's
   // controls are on the first screen and free; the inspector overlaps nothing
@@ -483,6 +534,24 @@ try {
   const still = await calm.evaluate(() => [...document.querySelectorAll('section.run')].map((s) =>
     [Number(s.dataset.frame), s.querySelector('button.play')?.textContent ?? 'Play']));
   check(still.every(([frame, button]) => frame === 0 && button === 'Play'), `with reduced motion every run starts paused: ${still}`);
+
+  // Colours forced by the system (Chromium alone emulates them): the line
+  // shown, the swatch, the cursor's two tones and the map's runs keep apart.
+  if (browserName === 'chromium') {
+    const forced = await browser.newPage({ viewport: { width: 1366, height: 768 }, forcedColors: true });
+    await forced.goto(url);
+    await forced.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+    await forced.evaluate(() => document.querySelector('#run-bolt select').focus());
+    await forced.press('Tab');
+    const kept = await forced.evaluate(() => {
+      const css = (selector) => getComputedStyle(document.querySelector(selector));
+      return [css('#run-bolt tr.current').backgroundColor !== css('#run-bolt tr:not(.current)').backgroundColor,
+        css('#swatch').backgroundColor === document.getElementById('swatch').style.backgroundColor,
+        css('#run-bolt .cursor').borderTopColor !== css('#run-bolt .cursor').outlineColor,
+        new Set([...document.querySelectorAll('#flash-bar a')].map((a) => getComputedStyle(a).backgroundColor)).size];
+    });
+    check(same(kept, [true, true, true, segments.length]), `with forced colours line, swatch, cursor, runs stay apart: ${kept}`);
+  }
 
   check(page.errors.length === 0, `no console errors: ${page.errors}`);
   const outside = page.requests.filter((u) => !u.startsWith('file:'));
