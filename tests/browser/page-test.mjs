@@ -367,6 +367,7 @@ try {
     await reveal('#run-bolt .controls');
     await page.evaluate(() => document.querySelector('#run-bolt select').focus());
     await page.press('Tab');
+    await page.evaluate(() => window.scrollBy(0, -innerHeight / 2));  // the view's foot below the window
     for (const key of [...Array(3).fill('Shift+ArrowRight'), ...Array(16).fill('Shift+ArrowDown'), 'ArrowUp']) await page.press(key);
     const inView = await page.evaluate(() => {
       const top = document.getElementById('inspector').offsetHeight, k = document.querySelector('#run-bolt .cursor').getBoundingClientRect();
