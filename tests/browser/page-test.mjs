@@ -86,6 +86,12 @@ try {
   };
 
   const pagePath = join(scratch, 'index.html'), url = pathToFileURL(pagePath).href;
+  // A page of its own, opened and drawn: options as for browser.newPage, 1366 x 768 unless given.
+  const open = async (options) => {
+    const opened = await browser.newPage({ viewport: { width: 1366, height: 768 }, ...options });
+    await opened.goto(url);
+    return (await opened.waitFor(() => document.documentElement.dataset.ready, null, 30000)) && opened;
+  };
   const pageSize = statSync(pagePath).size;
   check(pageSize <= 10e6, `the page with its data is at most 10 MB: ${pageSize} bytes`);
 
@@ -133,8 +139,7 @@ try {
   check(same(axe, []), `axe-core finds no serious violation: ${axe}`);
   const cdp = await page.cdp?.();
   if (cdp) {
-    const { nodes } = await cdp.send('Accessibility.getFullAXTree');
-    const roles = nodes.filter((n) => !n.ignored).map((n) => n.role?.value);
+    const roles = (await cdp.send('Accessibility.getFullAXTree')).nodes.filter((n) => !n.ignored).map((n) => n.role?.value);
     const count = (role) => roles.filter((r) => r === role).length;
     check(count('heading') === runs.length + 1 && count('row') === 281 + runs.length,
       `every run's heading and listing is in the accessibility tree: ${count('heading')} headings, ${count('row')} rows`);
@@ -352,11 +357,8 @@ try {
   check(same(keyed.fields, expectedReading(zero, 4, 6)) && same(cursor, [4, 6, true]),
     `the keyboard cursor at (4, 6) shows there and reads it: ${cursor} ${keyed.fields}`);
   const spoken = () => page.evaluate(() => document.getElementById('spoken').textContent);
-  const said = [await spoken()];
-  await page.press('.');
-  said.push(await spoken());
-  await page.press('Escape');
-  check(said[0].includes('x 4 y 6') && said[1].startsWith('digits_cool:1 ') && (await spoken()) === '' &&
+  const said = [await spoken(), await page.press('.') ?? await spoken(), await page.press('Escape') ?? await spoken()];
+  check(said[0].includes('x 4 y 6') && said[1].startsWith('digits_cool:1 ') && said[2] === '' &&
     !(await reading()).shown && (await page.evaluate(() => document.querySelector('#run-digits_cool .cursor').hidden)),
     `the cursor's reading is said, a step says the next bitmap, Escape clears both: ${said}`);
 
@@ -373,9 +375,9 @@ try {
       const top = document.getElementById('inspector').offsetHeight, k = document.querySelector('#run-bolt .cursor').getBoundingClientRect();
       return [k.top >= top && k.bottom <= innerHeight, document.querySelector('#run-bolt canvas.zoomed').offsetHeight <= innerHeight - top];
     });
-    const got = (await reading()).fields, want = expectedReading(boltRun[await frameOf('bolt')], x, 158);
-    check(same(inView, [true, true]) && same(got, want), `at ${width}x${height} the cursor at (${x}, 158) is in view, `
-      + `the view fits the window (${inView}) and reads it: ${got}`);
+    const got = (await reading()).fields;
+    check(same(inView, [true, true]) && same(got, expectedReading(boltRun[await frameOf('bolt')], x, 158)),
+      `at ${width}x${height} the cursor at (${x}, 158) is in view, the view fits the window (${inView}), and reads it: ${got}`);
   }
 
   // Every layout: no sideways scroll; on the desktop sizes the first run's
@@ -464,9 +466,7 @@ try {
   }
 
   // A phone: a tap on a pixel inspects it.
-  const phone = await browser.newPage({ viewport: { width: 390, height: 844 }, touch: true });
-  await phone.goto(url);
-  await phone.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+  const phone = await open({ viewport: { width: 390, height: 844 }, touch: true });
   await phone.evaluate(() => document.querySelector('#run-bolt button.play').click());
   const bolt = await phone.evaluate(() => {
     const c = document.querySelector('#run-bolt canvas.zoomed');
@@ -481,46 +481,37 @@ try {
   check(phone.errors.length === 0, `no console errors on the phone: ${phone.errors}`);
 
   // The pixel under the pointer is the pixel read, at device pixel ratios 1,
-  // 2 and 3, wherever the canvas lands (the page scrolled): bolt's views,
-  // paused and painted with each pixel's coordinates
-  // (red 3x, green y, blue 200), pointed at whole pixels of the window, at
-  // random; what lies under the pointer is read from a screenshot.
+  // 2 and 3, the page scrolled three ways: bolt's views, paused and painted
+  // with each pixel's coordinates (red 3x, green y), pointed at random; what
+  // lies under the pointer is read from a screenshot.
   let seed = 7;
   const random = (n) => (seed = (seed * 48271) % 2147483647) % n;
   for (const dpr of [1, 2, 3]) {
-    const sharp = await browser.newPage({ viewport: { width: 1366, height: 768 }, dpr });
-    await sharp.goto(url);
-    await sharp.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+    const sharp = await open({ dpr });
     for (const scroll of [0, 45, 131]) {
-      const boxes = await sharp.evaluate((by) => {
+      const points = (await sharp.evaluate((by) => {
         window.scrollTo(0, by);
-        const play = document.querySelector('#run-bolt button.play');
-        if (play.textContent === 'Pause') play.click();
+        document.querySelector('#run-bolt button.play').textContent === 'Pause' && document.querySelector('#run-bolt button.play').click();
         return [...document.querySelectorAll('#run-bolt canvas')].map((c) => {
           const image = new ImageData(c.width, c.height);
           for (let i = 0; i < c.width * c.height; ++i) image.data.set([(i % c.width) * 3, Math.floor(i / c.width), 200, 255], 4 * i);
           c.getContext('2d').putImageData(image, 0, 0);
           const r = c.getBoundingClientRect();
-          return [Math.ceil(r.left), Math.ceil(r.top), Math.floor(r.right) - Math.ceil(r.left), Math.floor(r.bottom) - Math.ceil(r.top)];
+          return [Math.ceil(r.x), Math.ceil(r.y), Math.floor(r.width) - 1, Math.floor(r.height) - 1];
         });
-      }, scroll);
-      await sharp.move(0, 0);
-      const points = boxes.flatMap(([x, y, w, h]) => Array.from({ length: 15 }, () => [x + random(w), y + random(h)]));
+      }, scroll)).flatMap(([x, y, w, h]) => Array.from({ length: 15 }, () => [x + random(w), y + random(h)]));
       const under = await sharp.evaluate(async ([png, at, ratio]) => {
-        const image = await createImageBitmap(new Blob([Uint8Array.from(atob(png), (c) => c.charCodeAt(0))]),
-          { colorSpaceConversion: 'none' });
+        const image = await createImageBitmap(new Blob([Uint8Array.from(atob(png), (c) => c.charCodeAt(0))]), { colorSpaceConversion: 'none' });
         const context = new OffscreenCanvas(image.width, image.height).getContext('2d');
         context.drawImage(image, 0, 0);
-        return [image.width, at.map(([x, y]) => [...context.getImageData(x * ratio, y * ratio, 1, 1).data.slice(0, 3)])];
+        return at.map(([x, y]) => [...context.getImageData(x * ratio, y * ratio, 1, 1).data]);
       }, [(await sharp.screenshot()).toString('base64'), points, dpr]);
-      check(under[0] === 1366 * dpr, `the screenshot at ratio ${dpr} has a pixel for each device pixel: ${under[0]} wide`);
       const wrong = [];
       for (const [i, [x, y]] of points.entries()) {
-        const [r, g, b] = under[1][i];
-        if (Math.abs(b - 200) > 2) continue;  // the outline of a view
         await sharp.move(x, y);
         const read = await sharp.evaluate(() => [...document.querySelectorAll('#inspector b')].slice(0, 2).map((f) => Number(f.textContent)));
-        if (!same(read, [Math.round(r / 3), g])) wrong.push(`(${x}, ${y}) painted ${Math.round(r / 3)},${g} read ${read}`);
+        const [r, g, b] = under[i], painted = [Math.round(r / 3), g];
+        if (Math.abs(b - 200) < 3 && !same(read, painted)) wrong.push(`(${x}, ${y}) painted ${painted} read ${read}`);
       }
       check(wrong.length === 0, `at ratio ${dpr}, scrolled ${scroll} px, the pixel under the pointer is read: ${wrong.slice(0, 4)}`);
     }
@@ -528,9 +519,7 @@ try {
   }
 
   // Asked for less motion, nothing plays by itself.
-  const calm = await browser.newPage({ viewport: { width: 1366, height: 768 }, reducedMotion: true });
-  await calm.goto(url);
-  await calm.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+  const calm = await open({ reducedMotion: true });
   await calm.wait(500);
   const still = await calm.evaluate(() => [...document.querySelectorAll('section.run')].map((s) =>
     [Number(s.dataset.frame), s.querySelector('button.play')?.textContent ?? 'Play']));
@@ -539,9 +528,7 @@ try {
   // Colours forced by the system (Chromium alone emulates them): the line
   // shown, the swatch, the cursor's two tones and the map's runs keep apart.
   if (browserName === 'chromium') {
-    const forced = await browser.newPage({ viewport: { width: 1366, height: 768 }, forcedColors: true });
-    await forced.goto(url);
-    await forced.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+    const forced = await open({ forcedColors: true });
     await forced.evaluate(() => document.querySelector('#run-bolt select').focus());
     await forced.press('Tab');
     const kept = await forced.evaluate(() => {
