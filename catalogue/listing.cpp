@@ -9,6 +9,8 @@
 
 namespace catalogue {
 
+std::string BitmapRow::name_text() const { return bitmap_name(*run, index_in_run); }
+
 std::string BitmapRow::entry_text() const { return in_table ? std::to_string(entry) : "-"; }
 
 std::string BitmapRow::size_text() const {

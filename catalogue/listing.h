@@ -24,6 +24,7 @@ struct BitmapRow {
   uint32_t crc32;   // of its bytes
 
   // The columns as `list` prints them: "-" where there is no entry or offset.
+  std::string name_text() const;    // "smoke:22": the run, and the frame from 0
   std::string entry_text() const;
   std::string size_text() const;    // "80x160"
   std::string offset_text() const;  // "0x00006400"

@@ -11,8 +11,9 @@
 namespace catalogue {
 
 // The page for the runs, whose bitmaps the table's table_length entries place
-// in the flash image. Its data is each run's pixel bytes exactly as carried,
-// in base64, a string per bitmap; the page decodes them itself.
+// in the flash image. Its data is an element per run: the run's listing and
+// its pixel bytes exactly as carried, deflated and in base64; the page
+// unpacks and decodes them itself.
 std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
                            size_t table_length);
 

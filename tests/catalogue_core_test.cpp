@@ -131,10 +131,11 @@ TEST(Verify, NamesEachPartThatDiffersWhateverPiecesTheDumpComesIn) {
                          dir / "dump.bin" + ": not the flash image: 3 of its 3 parts differ\n");
 }
 
-// The page's data: every bitmap's bytes in base64 (the padding of each
-// length a record can have), the image length of the tables, and run names
-// that cannot end the script element holding them or start markup.
-TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
+// The page's data: an element per run, with each bitmap's name as the
+// commands take it and all the run's bytes deflated in base64 (unpacked here
+// with zlib), the image length of the tables, and run names that cannot end
+// the element holding them or start markup.
+TEST(CataloguePage, CarriesEachRunsBytesAndNoMarkupFromNames) {
   const uint8_t two[] = {0x80, 0xEC}, four[] = {0, 1, 2, 3}, six[] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   const sBITMAP records[] = {{1, 1, two}, {2, 1, four}, {3, 1, six}};
   const sBITMAP* table[] = {&records[1]};
@@ -142,14 +143,33 @@ TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
   const sBITMAP_RUN runs[] = {{"a</script><b>&", BITMAP_NOT_IN_TABLE, 3, records, crcs},
                               {"t", 0, 1, &records[1], crcs}};
   const std::string page = catalogue::catalogue_page(runs, 2, table, 1);
-  for (const char* expected : {"\"pixels\":\"gOw=\"", "\"pixels\":\"AAECAw==\"", "\"pixels\":\"////////\"",
-                               "\"imageLength\":20,", "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"",
-                               "\"offset\":0,\"offsetText\":\"0x00000000\",\"crc32\"", "\"offset\":null,\"offsetText\":\"-\"",
+  for (const char* expected : {"\"imageLength\":20,", "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026\"",
+                               "\"name\":\"a\\u003c/script\\u003e\\u003cb\\u003e\\u0026:2\",\"entry\":\"-\"",
+                               "{\"name\":\"t:0\",\"entry\":\"0\",", "\"offset\":0,\"offsetText\":\"0x00000000\",\"crc32\"",
+                               "\"offset\":null,\"offsetText\":\"-\"",
                                "\"imageRuns\":[{\"name\":\"t\",\"bytes\":4,\"offset\":0,\"offsetText\":\"0x00000000\"}]"})
     EXPECT_NE(page.find(expected), std::string::npos) << expected;
+  const std::string base64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::vector<std::string> unpacked;
+  for (size_t at = page.find("\"pixels\":\""); at != std::string::npos; at = page.find("\"pixels\":\"", at + 1)) {
+    std::string deflated;
+    unsigned value = 0, bits = 0;
+    for (size_t i = at + 10; page[i] != '"' && page[i] != '='; ++i) {
+      value = value << 6 | static_cast<unsigned>(base64.find(page[i]));
+      if ((bits += 6) >= 8) deflated += static_cast<char>(value >> (bits -= 8) & 0xFF);
+    }
+    std::string bytes(64, '\0');
+    uLongf size = bytes.size();
+    EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(bytes.data()), &size, reinterpret_cast<const Bytef*>(deflated.data()),
+                         deflated.size()),
+              Z_OK);
+    unpacked.push_back(bytes.substr(0, size));
+  }
+  EXPECT_EQ(unpacked, (std::vector<std::string>{std::string("\x80\xEC\0\1\2\3\xFF\xFF\xFF\xFF\xFF\xFF", 12),
+                                                std::string("\0\1\2\3", 4)}));
   size_t script_ends = 0;
   for (size_t at = page.find("</script"); at != std::string::npos; at = page.find("</script", at + 1)) ++script_ends;
-  EXPECT_EQ(script_ends, 2u) << "the data's and the code's";
+  EXPECT_EQ(script_ends, 4u) << "the code's, the head's and each run's";
 }
 
 // Noise, flat colour, stripes and gradients, rows repeated and not.

@@ -4,6 +4,14 @@
 // It draws only what is in view, and nothing while the tab is hidden.
 'use strict';
 
+// A run's pixel bytes come deflated (the zlib format) and in base64.
+async function unpack(base64) {
+  const inflate = new DecompressionStream('deflate'), writer = inflate.writable.getWriter();
+  writer.write(decodeBase64(base64));
+  writer.close();
+  return new Uint8Array(await new Response(inflate.readable).arrayBuffer());
+}
+
 function decodeBase64(text) {
   if (Uint8Array.fromBase64) return Uint8Array.fromBase64(text);
   const binary = atob(text);
@@ -32,7 +40,8 @@ const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits,
 // A count with its digits in threes, "25,600", as toLocaleString('en') would
 // put it, without the 20 ms that starting the browser's number formatting takes.
 const grouped = (n) => String(n).replace(/\B(?=(\d{3})+$)/g, ',');
-const nameOf = (bitmap) => (bitmap.entry === '-' ? bitmap.run.name : 'entry ' + bitmap.entry);
+// A bitmap as the commands name it, "smoke:22", with its table entry.
+const nameOf = (bitmap) => bitmap.name + (bitmap.entry === '-' ? '' : ' \u00b7 entry ' + bitmap.entry);
 
 function element(tag, properties = {}, children = []) {
   const e = Object.assign(document.createElement(tag), properties);
@@ -40,29 +49,27 @@ function element(tag, properties = {}, children = []) {
   return e;
 }
 
-// A bitmap's bytes are decoded when it is first drawn or pointed at.
-function bytesOf(bitmap) {
-  bitmap.decoded ??= decodeBase64(bitmap.pixels);
-  return bitmap.decoded;
-}
+// A bitmap's colours are worked out when it is first drawn or pointed at.
 function imageOf(bitmap) {
-  bitmap.image ??= toImageData(bytesOf(bitmap), bitmap.width, bitmap.height);
+  bitmap.image ??= toImageData(bitmap.pixels, bitmap.width, bitmap.height);
   return bitmap.image;
 }
 
 // The pixel inspector: every canvas maps to the bitmap it shows now. It reads
 // the pixel under the pointer, under a tap, or under a view's keyboard cursor,
-// and reads it again whenever that view moves on to another bitmap.
+// and reads it again whenever that view moves on to another bitmap. What the
+// reader does (a move, a step, a pause) is also said to screen readers; a
+// run playing under a still pointer is not.
 const shownOn = new WeakMap();
 const inspector = document.getElementById('inspector');
 const field = (name) => document.getElementById('inspect-' + name);
 let inspected = null;  // { canvas, x, y }
 
-function readInspected() {
+function readInspected(speak) {
   const { canvas, x, y } = inspected, bitmap = shownOn.get(canvas)();
-  const at = 2 * (y * bitmap.width + x), high = bytesOf(bitmap)[at], low = bytesOf(bitmap)[at + 1];
+  const at = 2 * (y * bitmap.width + x), high = bitmap.pixels[at], low = bitmap.pixels[at + 1];
   const rgba = imageOf(bitmap).data.subarray(2 * at, 2 * at + 3);
-  field('bitmap').textContent = `${bitmap.run.name}: ${nameOf(bitmap)}`;
+  field('bitmap').textContent = nameOf(bitmap);
   field('x').textContent = x;
   field('y').textContent = y;
   field('value').textContent = hex((high << 8) | low, 4);
@@ -71,24 +78,34 @@ function readInspected() {
     bitmap.offset === null ? '-' : '0x' + (bitmap.offset + at).toString(16).padStart(8, '0');
   document.getElementById('swatch').style.background = `rgb(${rgba.join(',')})`;
   inspector.classList.add('active');
+  if (speak) document.getElementById('spoken').textContent = inspector.querySelector('.reading').textContent.replace(/\s+/g, ' ').trim();
 }
 
 function inspectAt(canvas, x, y) {
+  const same = inspected?.canvas === canvas && inspected.x === x && inspected.y === y;
   inspected = { canvas, x, y };
-  readInspected();
+  readInspected(!same);
 }
 
 function stopInspecting(canvas) {
-  if (inspected?.canvas !== canvas) return;
+  if (!inspected || (canvas && inspected.canvas !== canvas)) return;
   inspected = null;
   inspector.classList.remove('active');
+  document.getElementById('spoken').textContent = '';
 }
 
+// The pixel under the pointer is the one painted there: the browser paints a
+// box with its edges moved to whole device pixels, where its layout may put
+// them between two.
 function inspectPointer(event) {
   const canvas = event.currentTarget, bitmap = shownOn.get(canvas)();
-  const box = canvas.getBoundingClientRect();
-  const x = Math.floor(((event.clientX - box.left) * bitmap.width) / box.width);
-  const y = Math.floor(((event.clientY - box.top) * bitmap.height) / box.height);
+  const box = canvas.getBoundingClientRect(), ratio = devicePixelRatio;
+  const painted = (from, to, at, count) => {
+    const first = Math.round(from * ratio);
+    return Math.floor(((Math.floor(at * ratio) - first) * count) / (Math.round(to * ratio) - first));
+  };
+  const x = painted(box.left, box.right, event.clientX, bitmap.width);
+  const y = painted(box.top, box.bottom, event.clientY, bitmap.height);
   if (x >= 0 && y >= 0 && x < bitmap.width && y < bitmap.height) inspectAt(canvas, x, y);
 }
 
@@ -180,10 +197,7 @@ class Player {
     this.cursor = { x: 0, y: 0, box: element('div', { className: 'cursor', hidden: true }) };
     // The cursor shows when the view is reached from the keyboard, not clicked.
     this.zoomed.addEventListener('focus', () => this.zoomed.matches(':focus-visible') && this.moveCursor(0, 0));
-    this.zoomed.addEventListener('blur', () => {
-      this.cursor.box.hidden = true;
-      stopInspecting(this.zoomed);
-    });
+    this.zoomed.addEventListener('blur', () => this.clearCursor());
     this.zoomed.addEventListener('keydown', (event) => {
       const by = event.shiftKey ? 10 : 1;
       const move = { ArrowLeft: [-by, 0], ArrowRight: [by, 0], ArrowUp: [0, -by], ArrowDown: [0, by] }[event.key];
@@ -199,15 +213,15 @@ class Player {
       return button;
     };
     this.frameText = element('span', { className: 'frame' });
-    this.zoomChoice = element('select', { title: 'zoom', onchange: () => this.fitZoom() },
+    this.zoomChoice = element('select', { onchange: () => this.fitZoom(roomFor(this.section)) },
       [1, 2, 3, 4, 5, 6, 8].map((z) => element('option', { value: z, textContent: z + '\u00d7', selected: z === run.zoom })));
     this.zoomCaption = element('figcaption');
     this.rows = run.bitmaps.map((b, i) =>
       element('tr', { onclick: () => this.pauseAt(i) },
-        [b.entry, b.size, grouped(b.bytes), b.offsetText, b.crc32].map((text) => element('td', { textContent: text }))));
+        [b.name, b.entry, b.size, grouped(b.bytes), b.offsetText, b.crc32].map((text) => element('td', { textContent: text }))));
     const body = element('tbody', {}, this.rows);
     this.listing = element('div', { className: 'listing' }, [element('table', {}, [
-      element('thead', {}, [element('tr', {}, ['entry', 'size', 'bytes', 'offset', 'crc32'].map((t) => element('th', { textContent: t })))]),
+      element('thead', {}, [element('tr', {}, ['name', 'entry', 'size', 'bytes', 'offset', 'crc32'].map((t) => element('th', { textContent: t })))]),
       body])]);
     this.listing.firstChild.setAttribute('role', 'grid');
     this.listing.firstChild.setAttribute('aria-label', `${run.name}: Enter or Space shows the bitmap of the focused line`);
@@ -220,7 +234,7 @@ class Player {
           canvas.getContext('2d').putImageData(imageOf(b), 0, 0);
           canvas.onclick = () => this.pauseAt(i);
           canvas.setAttribute('role', 'option');
-          canvas.setAttribute('aria-label', nameOf(b));
+          canvas.setAttribute('aria-label', b.name);
           return canvas;
         })
       : [];
@@ -232,6 +246,7 @@ class Player {
     }
     const entries = run.bitmaps[0].entry === '-' ? 'outside bitmap_table'
       : `entries ${run.bitmaps[0].entry}\u2013${run.bitmaps[run.bitmaps.length - 1].entry}`;
+    const zoomLabel = element('label', {}, ['zoom ', this.zoomChoice]);
     this.views = element('div', { className: 'views' }, [
       element('figure', {}, [this.actual, element('figcaption', { textContent: '1\u00d7' })]),
       element('figure', {}, [element('div', { className: 'zoom-box' }, [this.zoomed, this.cursor.box]), this.zoomCaption])]);
@@ -241,8 +256,8 @@ class Player {
         (run.animated ? ` \u00b7 ${run.fps} frames a second` : '') })]),
       element('div', { className: 'player' }, [
         element('div', { className: 'controls' }, many
-          ? [this.playButton, step(-1, '\u25c0 step', 'back', ','), step(1, 'step \u25b6', 'forward', '.'), this.zoomChoice, this.frameText]
-          : [this.zoomChoice, this.frameText]),
+          ? [this.playButton, step(-1, '\u25c0 step', 'back', ','), step(1, 'step \u25b6', 'forward', '.'), zoomLabel, this.frameText]
+          : [zoomLabel, this.frameText]),
         this.views,
         strip]),
       this.listing]);
@@ -261,10 +276,11 @@ class Player {
     if (run.animated && !reducedMotion.matches) this.play();
   }
 
-  // The chosen zoom, or the largest below it that fits the page's width.
-  fitZoom(room = this.section.clientWidth) {
+  // The chosen zoom, or the largest below it that fits the room [width, height].
+  fitZoom([wide, tall]) {
     let zoom = Number(this.zoomChoice.value);
-    while (zoom > 1 && this.run.bitmaps[0].width * zoom > room) --zoom;
+    const { width, height } = this.run.bitmaps[0];
+    while (zoom > 1 && (width * zoom > wide || height * zoom > tall)) --zoom;
     if (zoom === this.zoom && this.zoomCaption.textContent) return;
     this.zoom = zoom;
     for (const canvas of [this.zoomed, ...this.strip]) {
@@ -281,7 +297,13 @@ class Player {
     c.y = Math.min(bitmap.height - 1, Math.max(0, c.y + dy));
     c.box.hidden = false;
     this.placeCursor();
+    c.box.scrollIntoView({ block: 'nearest', inline: 'nearest' });
     inspectAt(this.zoomed, c.x, c.y);
+  }
+
+  clearCursor() {
+    this.cursor.box.hidden = true;
+    stopInspecting(this.zoomed);
   }
 
   placeCursor() {
@@ -296,7 +318,8 @@ class Player {
     this.drawn = this.frame;
   }
 
-  show(frame) {
+  // Shows a frame; said to screen readers when the reader chose it.
+  show(frame, speak) {
     const bitmap = this.run.bitmaps[frame];
     this.rows[this.frame].classList.remove('current');
     this.rows[this.frame].setAttribute('aria-selected', 'false');
@@ -309,9 +332,11 @@ class Player {
       this.draw();
       keepInView(this.listing, this.rows[frame]);
     }
-    this.frameText.textContent = `${frame + 1} of ${this.run.bitmaps.length} \u00b7 ${nameOf(bitmap)}`;
+    // Playing, the frames are named in the listing: nothing but the canvases
+    // and the line's colour changes, and the page is not laid out anew.
+    if (!this.playing) this.frameText.textContent = nameOf(bitmap);
     this.section.dataset.frame = frame;
-    if (inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed)) readInspected();
+    if (inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed)) readInspected(speak);
   }
 
   // Whether the views are on screen: called as they come and go.
@@ -328,13 +353,14 @@ class Player {
     this.startTime = performance.now();
     this.startFrame = this.frame;
     this.playButton.textContent = 'Pause';
+    this.frameText.textContent = `playing, ${this.run.bitmaps.length} frames`;
     animate();
   }
 
   pauseAt(frame) {
     this.playing = false;
     this.playButton.textContent = 'Play';
-    this.show(frame);
+    this.show(frame, true);
   }
 
   toggle() {
@@ -370,10 +396,11 @@ function mapImage({ imageLength, imageRuns, imageEnd, outside }) {
     return a;
   };
   imageRuns.forEach((s, i) => {
-    // Hues a golden angle apart stay apart however many runs there are.
-    const colour = `hsl(${(i * 137.5) % 360} 55% 65%)`, href = '#run-' + s.name;
+    // Hues a golden angle apart stay apart however many runs there are; light
+    // enough for the dark names on them to read (contrast 5:1 at the least).
+    const colour = `hsl(${(i * 137.5) % 360} 55% 70%)`, href = '#run-' + s.name;
     const { title } = segment(s, href, colour);
-    legend.append(element('a', { href, title }, [element('span', { textContent: '\u25a0 ', style: `color: ${colour}` }),
+    legend.append(element('a', { href, title }, [element('span', { className: 'key', textContent: '\u25a0 ', style: `color: ${colour}` }),
       `${s.name} ${(100 * s.bytes / imageLength).toFixed(2)} %`]));
   });
   for (const s of imageEnd) {
@@ -397,22 +424,27 @@ function markPainted(name, then) {
   });
 }
 
-// The data follows this script in the page: a head with all that the flash
-// map and the summary need, then a run after another. The map and the
-// summary are drawn from the head, and each run of the first screen as soon
-// as the parser has read it, long before the last bitmap has arrived. The
-// last pixel string of a run ends it: '"}]}' comes nowhere else, since a
-// quote inside a string is always escaped.
+// The data follows this script in the page, an element for each piece: a
+// head with all that the flash map and the summary need, then one for each
+// run. The map and the summary are drawn from the head, and each run of the
+// first screen as soon as the parser has gone past its element, long before
+// the last has arrived.
 const runList = document.getElementById('runs');
-let dataRead = -1;  // where the next run starts, once the head is read
+const runData = document.getElementsByClassName('catalogue-run');
+let headRead = false, runsRead = 0;
+let placed = Promise.resolve();  // the runs are placed in their order
 
 // Below the first screen, runs wait for the end of the data: the parser is
 // not kept from it by building what nobody sees yet.
 const later = [];
 let screenFull = false;
 
-function readRun(run) {
-  for (const bitmap of run.bitmaps) bitmap.run = run;
+function placeRun(run, pixels) {
+  let at = 0;
+  for (const bitmap of run.bitmaps) {
+    bitmap.run = run;
+    bitmap.pixels = pixels.subarray(at, (at += bitmap.bytes));
+  }
   if (screenFull) {
     later.push(run);
     return;
@@ -424,11 +456,15 @@ function readRun(run) {
   markPainted('first-screen-drawn');
 }
 
+// The room an enlarged view has: the run's width, and the window's height
+// below the inspector.
+const roomFor = (section) => [section.clientWidth, innerHeight - inspector.offsetHeight];
+
 function addRuns(runs) {
   const added = runs.map((run) => new Player(run));
   runList.append(...added.map((player) => player.section));
   // One layout for them all: every run is as wide as the list.
-  const room = added[0]?.section.clientWidth;
+  const room = added.length && roomFor(added[0].section);
   for (const player of added) {
     player.fitZoom(room);
     byViews.set(player.views, player);
@@ -439,29 +475,35 @@ function addRuns(runs) {
   players.push(...added);
 }
 
-function readRuns(text) {
-  if (dataRead < 0) {
-    const at = text.indexOf('"runs":[');
-    if (at < 0) return;
-    dataRead = at + 8;
-    const head = JSON.parse(text.slice(0, dataRead) + ']}');
+// The elements the parser has gone past: all of them once the page is loaded.
+function readData(loaded) {
+  const whole = (e) => loaded || e.nextSibling;
+  if (!headRead) {
+    const data = document.querySelector('.catalogue-head');
+    if (!data || !whole(data)) return;
+    headRead = true;
+    const head = JSON.parse(data.textContent);
     mapImage(head);
     document.getElementById('summary').textContent =
       `${head.bitmapCount} bitmaps in ${head.runCount} runs, shown from the bytes the program carries. ` +
       `Flash image: ${grouped(head.imageLength)} bytes, to scale:`;
   }
-  for (let end; (end = text.indexOf('"}]}', dataRead)) >= 0; dataRead = end + 5) readRun(JSON.parse(text.slice(dataRead, end + 4)));
+  for (; runsRead < runData.length && whole(runData[runsRead]); ++runsRead) {
+    // One at a time, in order: the first run is not kept waiting by the rest.
+    const run = JSON.parse(runData[runsRead].textContent);
+    placed = placed.then(async () => placeRun(run, await unpack(run.pixels)));
+  }
 }
 
 function readSoFar() {
-  const data = document.getElementById('catalogue');
-  if (data) readRuns(data.textContent);
+  readData(false);
   if (document.readyState === 'loading') setTimeout(readSoFar, 20);
 }
 
 // With every run read, those below the first screen.
-function finish() {
-  readRuns(document.getElementById('catalogue').textContent);
+async function finish() {
+  readData(true);
+  await placed;
   addRuns(later);
   if (!screenFull) markPainted('first-screen-drawn');
   screenFull = true;
@@ -472,8 +514,15 @@ function finish() {
 }
 
 addEventListener('resize', () => {
-  const room = players[0]?.section.clientWidth;
+  const room = players.length && roomFor(players[0].section);
   players.forEach((player) => player.fitZoom(room));
+});
+
+// Escape clears the keyboard's cursor and the reading.
+addEventListener('keydown', (event) => {
+  if (event.key !== 'Escape') return;
+  players.forEach((player) => { player.cursor.box.hidden = true; });
+  stopInspecting();
 });
 
 // Whatever is scrolled to lands below the inspector, however many lines it takes.

@@ -42,9 +42,16 @@ function wrap(page, { touchscreen, setViewport, cdp, close }) {
     move: (x, y) => page.mouse.move(x, y),
     click: (x, y) => page.mouse.click(x, y),
     tap: (x, y) => touchscreen().tap(x, y),
-    press: (key) => page.keyboard.press(key),
+    // A key, or one with a modifier held: "Shift+ArrowDown".
+    async press(key) {
+      const [held, pressed] = key.length > 1 && key.includes('+') ? key.split('+') : [null, key];
+      if (held) await page.keyboard.down(held);
+      await page.keyboard.press(pressed);
+      if (held) await page.keyboard.up(held);
+    },
     setViewport,
-    screenshot: (path) => page.screenshot({ path }),
+    // The window's pixels as a PNG, saved when given a path.
+    screenshot: async (path) => Buffer.from(await page.screenshot({ path })),
     cdp,
     close,
   };
@@ -84,11 +91,13 @@ export async function launch(name = 'chromium') {
     });
     return {
       name,
-      // viewport {width, height}; touch: taps work; reducedMotion: the page
-      // is told the reader asks for less motion; init: a script run before the page's.
-      async newPage({ viewport, touch = false, reducedMotion = false, init } = {}) {
-        const context = await browser.newContext({
-          viewport, hasTouch: touch, reducedMotion: reducedMotion ? 'reduce' : 'no-preference' });
+      // viewport {width, height}; dpr: device pixels to a CSS pixel; touch:
+      // taps work; reducedMotion: the page is told the reader asks for less
+      // motion; forcedColors: the system forces its colours (Chromium only);
+      // init: a script run before the page's.
+      async newPage({ viewport, dpr = 1, touch = false, reducedMotion = false, forcedColors = false, init } = {}) {
+        const context = await browser.newContext({ viewport, deviceScaleFactor: dpr, hasTouch: touch,
+          reducedMotion: reducedMotion ? 'reduce' : 'no-preference', forcedColors: forcedColors ? 'active' : 'none' });
         // Nothing but the file itself may be fetched.
         await context.route((url) => url.protocol !== 'file:', (route) => route.abort());
         if (init) await context.addInitScript(init);
@@ -113,14 +122,14 @@ export async function launch(name = 'chromium') {
   let calm = null;
   return {
     name,
-    async newPage({ viewport, touch = false, reducedMotion = false, init } = {}) {
+    async newPage({ viewport, dpr = 1, touch = false, reducedMotion = false, init } = {}) {
       const owner = reducedMotion ? (calm ??= await start({ 'ui.prefersReducedMotion': 1 })) : browser;
       const page = await owner.newPage();
-      await page.setViewport({ ...viewport, hasTouch: touch });
+      await page.setViewport({ ...viewport, deviceScaleFactor: dpr, hasTouch: touch });
       if (init) await page.evaluateOnNewDocument(init);
       return wrap(page, {
         touchscreen: () => page.touchscreen,
-        setViewport: (size) => page.setViewport({ ...size, hasTouch: touch }),
+        setViewport: (size) => page.setViewport({ ...size, deviceScaleFactor: dpr, hasTouch: touch }),
         cdp: null,
         close: () => page.close(),
       });

@@ -1,5 +1,5 @@
 // What the catalogue page costs the browser's main thread, in headless
-// Chromium (a benchmark: it reports and never judges a time):
+// Chromium or Firefox (a benchmark: it reports and never judges a time):
 // - how soon it shows its first screen, in every round: the browser's first
 //   contentful paint and the page's own marks, each set once the frame that
 //   shows what it names has been painted: the first run; the first screen
@@ -8,11 +8,11 @@
 // - the main thread's busy time (task and script duration from the DevTools
 //   protocol) over 5 s left alone, with the top of the page in view and with
 //   no animated run in view (scrolled to the farewell screens), in the first
-//   three rounds (10 s each).
+//   three rounds (10 s each; Chromium only, from the DevTools protocol).
 // Each round opens the page afresh; the median and the worst of each column
 // follow.
 //
-//   node tests/browser/page-bench.mjs CATALOGUE|PAGE.html [ROUNDS]
+//   node tests/browser/page-bench.mjs CATALOGUE|PAGE.html [ROUNDS] [chromium|firefox]
 //
 // Given a page rather than the program, it measures that page (one made by
 // an older build, say).
@@ -23,13 +23,13 @@ import { join, resolve } from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { launch } from './browser.mjs';
 
-const [catalogue, rounds = 9] = process.argv.slice(2);
+const [catalogue, rounds = 9, browserName = 'chromium'] = process.argv.slice(2);
 if (!catalogue) {
-  console.error('usage: node page-bench.mjs CATALOGUE|PAGE.html [ROUNDS]');
+  console.error('usage: node page-bench.mjs CATALOGUE|PAGE.html [ROUNDS] [chromium|firefox]');
   process.exit(2);
 }
 const scratch = mkdtempSync(join(tmpdir(), 'catalogue-bench-'));
-const browser = await launch('chromium');
+const browser = await launch(browserName);
 try {
   const given = catalogue.endsWith('.html');
   if (!given) execFileSync(catalogue, ['preview', scratch], { stdio: 'ignore' });
@@ -37,8 +37,8 @@ try {
   const rows = [];
   for (let round = 0; round < Number(rounds); ++round) {
     const page = await browser.newPage({ viewport: { width: 1366, height: 768 } });
-    const cdp = await page.cdp();
-    await cdp.send('Performance.enable');
+    const cdp = await page.cdp?.();
+    await cdp?.send('Performance.enable');
     const busy = async () => {
       const { metrics } = await cdp.send('Performance.getMetrics');
       const get = (name) => metrics.find((m) => m.name === name).value * 1000;
@@ -61,11 +61,11 @@ try {
       const after = await busy();
       return { task: (after.task - before.task) / 5000, script: (after.script - before.script) / 5000 };
     };
-    const idle = round < 3;
+    const idle = cdp && round < 3;
     const top = idle ? await over5s(() => window.scrollTo(0, 0)) : null;
     const still = idle ? await over5s(() => document.getElementById('run-farewell').scrollIntoView()) : null;
     rows.push({ ...shown, top, still });
-    await cdp.detach();
+    await cdp?.detach();
     await page.close();
   }
   const ms = (x, label) => `${x.toFixed(0)} ms`.padStart(label.length);
@@ -83,11 +83,14 @@ try {
     };
     const busy = (side, kind) => of((r) => r[side]?.[kind]);
     return { fcp: of((r) => r.fcp), run: of((r) => r.run), screen: of((r) => r.screen), mark: of((r) => r.mark),
-      top: { task: busy('top', 'task'), script: busy('top', 'script') }, still: { task: busy('still', 'task'), script: busy('still', 'script') } };
+      top: rows[0].top && { task: busy('top', 'task'), script: busy('top', 'script') },
+      still: rows[0].still && { task: busy('still', 'task'), script: busy('still', 'script') } };
   };
   line('median', pick('median'));
   line('worst', pick('worst'));
-  console.log('(after navigation; busy time as a share of one core over 5 s left alone, first three rounds; 1366 x 768)');
+  const { size } = await import('node:fs').then((fs) => fs.statSync(new URL(url)));
+  console.log(`(${browserName}, a page of ${size} bytes; after navigation; busy time as a share of one core over 5 s ` +
+    'left alone, first three rounds; 1366 x 768)');
 } finally {
   await browser.close();
   rmSync(scratch, { recursive: true, force: true });

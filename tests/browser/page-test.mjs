@@ -61,8 +61,10 @@ try {
   const flash = readFileSync(join(scratch, 'flash.bin'));
   const listed = execFileSync(catalogue, ['list'], { encoding: 'utf8' }).trim().split('\n').slice(1)
     .map((line) => line.trim().split(/\s+/));
-  // The bitmaps' lines; then the image's record, "(record)", which the flash map shows.
-  const listing = listed.filter((fields) => !fields[1].startsWith('('));
+  // The bitmaps' lines, each named as the commands take it ("smoke:22", from
+  // 0 within its run); then the image's record, "(record)", which the flash map shows.
+  const listing = listed.filter((fields) => !fields[1].startsWith('('))
+    .map((fields, i, all) => [`${fields[1]}:${all.slice(0, i).filter((f) => f[1] === fields[1]).length}`, ...fields]);
   const recordLine = listed.filter((fields) => fields[1] === '(record)');
 
   // The bitmaps as carried: run, entry, size, bytes.
@@ -84,6 +86,12 @@ try {
   };
 
   const pagePath = join(scratch, 'index.html'), url = pathToFileURL(pagePath).href;
+  // A page of its own, opened and drawn: options as for browser.newPage, 1366 x 768 unless given.
+  const open = async (options) => {
+    const opened = await browser.newPage({ viewport: { width: 1366, height: 768 }, ...options });
+    await opened.goto(url);
+    return (await opened.waitFor(() => document.documentElement.dataset.ready, null, 30000)) && opened;
+  };
   const pageSize = statSync(pagePath).size;
   check(pageSize <= 10e6, `the page with its data is at most 10 MB: ${pageSize} bytes`);
 
@@ -101,6 +109,7 @@ try {
     document.getElementById('summary').textContent]);
   check(same(atFirstScreen[0], { segments: atFirstScreen[1], summary: atFirstScreen[2], bolt: true }),
     `the first screen, when marked drawn, has the whole flash map, the summary and the first run: ${JSON.stringify(atFirstScreen)}`);
+
 
   // Scrolls an element to the middle of the window and waits for the page to
   // have seen it there; returns its box.
@@ -122,15 +131,34 @@ try {
   };
   const frameOf = (name) => page.evaluate((n) => Number(document.getElementById('run-' + n).dataset.frame), name);
 
+  // axe-core finds nothing serious; every run is in the accessibility tree at
+  // load; at the top, with bolt playing, the page is not laid out again.
+  await page.evaluate(readFileSync(join(import.meta.dirname, 'node_modules/axe-core/axe.min.js'), 'utf8'));
+  const axe = await page.evaluate(async () => (await window.axe.run()).violations
+    .filter((v) => ['serious', 'critical'].includes(v.impact)).map((v) => `${v.id}: ${v.nodes.map((n) => n.target)}`));
+  check(same(axe, []), `axe-core finds no serious violation: ${axe}`);
+  const cdp = await page.cdp?.();
+  if (cdp) {
+    const roles = (await cdp.send('Accessibility.getFullAXTree')).nodes.filter((n) => !n.ignored).map((n) => n.role?.value);
+    const count = (role) => roles.filter((r) => r === role).length;
+    check(count('heading') === runs.length + 1 && count('row') === 281 + runs.length,
+      `every run's heading and listing is in the accessibility tree: ${count('heading')} headings, ${count('row')} rows`);
+    await cdp.send('Performance.enable');
+    const layouts = async () => (await cdp.send('Performance.getMetrics')).metrics.find((m) => m.name === 'LayoutCount').value;
+    const [before, frame] = [await layouts(), await frameOf('bolt')];
+    await page.wait(1000);
+    check((await layouts()) === before && (await frameOf('bolt')) !== frame, 'a run playing at the top lays nothing out again');
+  }
+
   // Every run in catalogue order, each listing the same values as `catalogue list`.
   const sections = await page.evaluate(() => [...document.querySelectorAll('section.run')].map((s) => ({
     id: s.id, rows: [...s.querySelectorAll('tbody tr')].map((tr) => [...tr.cells].map((td) => td.textContent)),
   })));
   check(same(sections.map((s) => s.id), runs.map((r) => 'run-' + r.name)), `the runs in catalogue order: ${sections.map((s) => s.id)}`);
-  const pageRows = sections.flatMap((s) => s.rows.map((cells) => [cells[0], s.id.slice(4), cells[1],
-    cells[2].replaceAll(',', ''), cells[3], cells[4]]));
+  const pageRows = sections.flatMap((s) => s.rows.map((cells) => [cells[0], cells[1], s.id.slice(4), cells[2],
+    cells[3].replaceAll(',', ''), cells[4], cells[5]]));
   check(pageRows.length === 281 && same(pageRows, listing),
-    'every bitmap shows the entry, size, bytes, offset and CRC-32 that catalogue list prints');
+    'every bitmap shows its name and the entry, size, bytes, offset and CRC-32 that catalogue list prints');
 
   // Nothing is drawn that nobody sees: at the top only the runs whose views
   // are in the window, and nothing at all with no animated run in view.
@@ -235,6 +263,8 @@ try {
   const playing = await page.evaluate(() => document.querySelector('#run-bolt button.play').textContent);
   await page.press('p');
   check(playing === 'Pause', `"p" plays the focused run: ${playing}`);
+  for (const key of ['End', 'PageDown']) await page.press(key);
+  check((await focused()).row === 29 && page.errors.length === 0, `End, then PageDown, stay on the last line: ${(await focused()).row}`);
   await page.press('Tab');
   check((await focused()).run !== 'run-bolt' || (await focused()).row === -1, 'the listing is a single tab stop');
   await page.evaluate(() => document.querySelector('#run-capitals .strip [tabindex="0"]').focus());
@@ -250,9 +280,9 @@ try {
   // (Outside the table there is no flash offset.)
   const expectedReading = (b, x, y) => {
     const at = 2 * (y * b.width + x), pair = b.bytes.subarray(at, at + 2), value = pair.toString('hex').toUpperCase();
-    const row = b.entry !== '-' && listing.find((line) => line[0] === b.entry);
+    const row = b.entry !== '-' && listing.find((line) => line[1] === b.entry);
     if (!row) return [String(x), String(y), value, value.replace(/(..)(..)/, '$1 $2'), '-'];
-    const offset = Number(row[4]) + at;
+    const offset = Number(row[5]) + at;
     check(flash.subarray(offset, offset + 2).equals(pair), `the flash image holds entry ${b.entry} (${x}, ${y}) at ${offset}`);
     return [String(x), String(y), value, value.replace(/(..)(..)/, '$1 $2'), '0x' + offset.toString(16).padStart(8, '0')];
   };
@@ -264,9 +294,9 @@ try {
   const pointAt = async (selector, x, y) => {
     const box = await reveal(selector);
     const scale = box.width / (await page.evaluate((s) => document.querySelector(s).width, selector));
-    // Whole pixels of the window, which some drivers round to: the first
-    // within the bitmap's pixel.
-    await page.move(Math.ceil(box.x + x * scale), Math.ceil(box.y + y * scale));
+    // The middle of where the pixel is painted: the box's edges moved to
+    // whole pixels of the window.
+    await page.move(Math.round(box.x) + x * scale + (scale >> 1), Math.round(box.y) + y * scale + (scale >> 1));
   };
   const zero = bitmaps.find((b) => b.entry === '269'), boltRun = runs.find((r) => r.name === 'bolt').bitmaps, bolt4 = boltRun[4];
   await clickOn('#run-digits_cool tbody tr:nth-child(1)');
@@ -277,7 +307,7 @@ try {
   for (const [run, view, b, x, y] of probes) {
     await pointAt(`#run-${run} ${view}`, x, y);
     const got = await reading(), want = expectedReading(b, x, y);
-    check(same(got.fields, want) && got.bitmap === `${run}: entry ${b.entry}`,
+    check(same(got.fields, want) && got.bitmap === `${run}:${boltRun.includes(b) ? 4 : 0} \u00b7 entry ${b.entry}`,
       `the inspector on entry ${b.entry} (${x}, ${y}) in ${view}: ${got.bitmap} ${got.fields}, not ${want}`);
   }
   await pointAt('#run-farewell canvas.zoomed', 40, 5);
@@ -289,6 +319,8 @@ try {
 
   // A still pointer over a playing run reads the bitmap under it.
   await clickOn('#run-bolt button.play');
+  await page.evaluate(() => new MutationObserver(() => { window.said = (window.said ?? 0) + 1; })
+    .observe(document.getElementById('spoken'), { childList: true }));
   await pointAt('#run-bolt canvas.zoomed', 40, 70);
   const firstRead = await frameOf('bolt');
   await page.waitFor((f) => Number(document.getElementById('run-bolt').dataset.frame) !== f, firstRead, 3000);
@@ -307,6 +339,7 @@ try {
   });
   check(followsLine && (await page.evaluate(() => scrollY)) === scrolled,
     'the playing line stays in its listing\'s view without moving the page');
+  check((await page.evaluate(() => window.said)) === 1, 'the move onto the pixel is said, the frames played are not');
   await clickOn('#run-bolt button.play');
 
   // The keyboard's pixel cursor reads what pointing reads.
@@ -323,16 +356,35 @@ try {
   const keyed = await reading();
   check(same(keyed.fields, expectedReading(zero, 4, 6)) && same(cursor, [4, 6, true]),
     `the keyboard cursor at (4, 6) shows there and reads it: ${cursor} ${keyed.fields}`);
+  const spoken = () => page.evaluate(() => document.getElementById('spoken').textContent);
+  const said = [await spoken(), await page.press('.') ?? await spoken(), await page.press('Escape') ?? await spoken()];
+  check(said[0].includes('x 4 y 6') && said[1].startsWith('digits_cool:1 ') && said[2] === '' &&
+    !(await reading()).shown && (await page.evaluate(() => document.querySelector('#run-digits_cool .cursor').hidden)),
+    `the cursor's reading is said, a step says the next bitmap, Escape clears both: ${said}`);
+
+  // At 200 % on a laptop and on a phone held sideways, the enlarged view fits
+  // the window and the cursor, moved ten at a time past the bottom, stays in view.
+  for (const [width, height, x] of [[683, 384, 30], [844, 390, 60]]) {
+    await page.setViewport({ width, height });
+    await reveal('#run-bolt .controls');
+    await page.evaluate(() => document.querySelector('#run-bolt select').focus());
+    await page.press('Tab');
+    await page.evaluate(() => window.scrollBy(0, -innerHeight / 2));  // the view's foot below the window
+    for (const key of [...Array(3).fill('Shift+ArrowRight'), ...Array(16).fill('Shift+ArrowDown'), 'ArrowUp']) await page.press(key);
+    const inView = await page.evaluate(() => {
+      const top = document.getElementById('inspector').offsetHeight, k = document.querySelector('#run-bolt .cursor').getBoundingClientRect();
+      return [k.top >= top && k.bottom <= innerHeight, document.querySelector('#run-bolt canvas.zoomed').offsetHeight <= innerHeight - top];
+    });
+    const got = (await reading()).fields;
+    check(same(inView, [true, true]) && same(got, expectedReading(boltRun[await frameOf('bolt')], x, 158)),
+      `at ${width}x${height} the cursor at (${x}, 158) is in view, the view fits the window (${inView}), and reads it: ${got}`);
+  }
 
   // Every layout: no sideways scroll; on the desktop sizes the first run's
   // controls are on the first screen and free; the inspector overlaps nothing
   // at the top of the page; no listing is cut off by its scrollbar.
   const layout = () => page.evaluate(() => {
     window.scrollTo(0, 0);
-    // Runs far from the window are left unlaid out (Firefox answers for them
-    // from their last layout): laid out for the measure.
-    const runs = document.querySelectorAll('.run');
-    runs.forEach((run) => { run.style.contentVisibility = 'visible'; });
     const inspector = document.getElementById('inspector').getBoundingClientRect();
     // (Lines scrolled out of a listing are clipped there: the listing stands for them.)
     const overlaps = [...document.querySelectorAll('header *, #run-bolt *:not(.listing *)')].filter((e) => {
@@ -350,7 +402,6 @@ try {
     const wide = [...document.querySelectorAll('canvas, .listing, .controls')].filter((e) =>
       e.getBoundingClientRect().right > document.documentElement.clientWidth + 0.5).map((e) => e.closest('section').id);
     const sideways = document.documentElement.scrollWidth - document.documentElement.clientWidth;
-    runs.forEach((run) => { run.style.contentVisibility = ''; });
     return { sideways, overlaps, hidden, cut, wide: [...new Set(wide)], inspector: [inspector.top, inspector.bottom, inspector.right],
       clipped: document.getElementById('inspector').scrollWidth > document.getElementById('inspector').clientWidth };
   });
@@ -415,9 +466,7 @@ try {
   }
 
   // A phone: a tap on a pixel inspects it.
-  const phone = await browser.newPage({ viewport: { width: 390, height: 844 }, touch: true });
-  await phone.goto(url);
-  await phone.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+  const phone = await open({ viewport: { width: 390, height: 844 }, touch: true });
   await phone.evaluate(() => document.querySelector('#run-bolt button.play').click());
   const bolt = await phone.evaluate(() => {
     const c = document.querySelector('#run-bolt canvas.zoomed');
@@ -431,14 +480,66 @@ try {
   check(same(tapped, expectedReading(boltRun[bolt.frame], 40, 70)), `a tap on bolt (40, 70) reads it: ${tapped}`);
   check(phone.errors.length === 0, `no console errors on the phone: ${phone.errors}`);
 
+  // The pixel under the pointer is the pixel read, at device pixel ratios 1,
+  // 2 and 3, the page scrolled three ways: bolt's views, paused and painted
+  // with each pixel's coordinates (red 3x, green y), pointed at random; what
+  // lies under the pointer is read from a screenshot.
+  let seed = 7;
+  const random = (n) => (seed = (seed * 48271) % 2147483647) % n;
+  for (const dpr of [1, 2, 3]) {
+    const sharp = await open({ dpr });
+    for (const scroll of [0, 45, 131]) {
+      const points = (await sharp.evaluate((by) => {
+        window.scrollTo(0, by);
+        document.querySelector('#run-bolt button.play').textContent === 'Pause' && document.querySelector('#run-bolt button.play').click();
+        return [...document.querySelectorAll('#run-bolt canvas')].map((c) => {
+          const image = new ImageData(c.width, c.height);
+          for (let i = 0; i < c.width * c.height; ++i) image.data.set([(i % c.width) * 3, Math.floor(i / c.width), 200, 255], 4 * i);
+          c.getContext('2d').putImageData(image, 0, 0);
+          const r = c.getBoundingClientRect();
+          return [Math.ceil(r.x), Math.ceil(r.y), Math.floor(r.width) - 1, Math.floor(r.height) - 1];
+        });
+      }, scroll)).flatMap(([x, y, w, h]) => Array.from({ length: 15 }, () => [x + random(w), y + random(h)]));
+      const under = await sharp.evaluate(async ([png, at, ratio]) => {
+        const image = await createImageBitmap(new Blob([Uint8Array.from(atob(png), (c) => c.charCodeAt(0))]), { colorSpaceConversion: 'none' });
+        const context = new OffscreenCanvas(image.width, image.height).getContext('2d');
+        context.drawImage(image, 0, 0);
+        return at.map(([x, y]) => [...context.getImageData(x * ratio, y * ratio, 1, 1).data]);
+      }, [(await sharp.screenshot()).toString('base64'), points, dpr]);
+      const wrong = [];
+      for (const [i, [x, y]] of points.entries()) {
+        await sharp.move(x, y);
+        const read = await sharp.evaluate(() => [...document.querySelectorAll('#inspector b')].slice(0, 2).map((f) => Number(f.textContent)));
+        const [r, g, b] = under[i], painted = [Math.round(r / 3), g];
+        if (Math.abs(b - 200) < 3 && !same(read, painted)) wrong.push(`(${x}, ${y}) painted ${painted} read ${read}`);
+      }
+      check(wrong.length === 0, `at ratio ${dpr}, scrolled ${scroll} px, the pixel under the pointer is read: ${wrong.slice(0, 4)}`);
+    }
+    await sharp.close();
+  }
+
   // Asked for less motion, nothing plays by itself.
-  const calm = await browser.newPage({ viewport: { width: 1366, height: 768 }, reducedMotion: true });
-  await calm.goto(url);
-  await calm.waitFor(() => document.documentElement.dataset.ready, null, 30000);
+  const calm = await open({ reducedMotion: true });
   await calm.wait(500);
   const still = await calm.evaluate(() => [...document.querySelectorAll('section.run')].map((s) =>
     [Number(s.dataset.frame), s.querySelector('button.play')?.textContent ?? 'Play']));
   check(still.every(([frame, button]) => frame === 0 && button === 'Play'), `with reduced motion every run starts paused: ${still}`);
+
+  // Colours forced by the system (Chromium alone emulates them): the line
+  // shown, the swatch, the cursor's two tones and the map's runs keep apart.
+  if (browserName === 'chromium') {
+    const forced = await open({ forcedColors: true });
+    await forced.evaluate(() => document.querySelector('#run-bolt select').focus());
+    await forced.press('Tab');
+    const kept = await forced.evaluate(() => {
+      const css = (selector) => getComputedStyle(document.querySelector(selector));
+      return [css('#run-bolt tr.current').backgroundColor !== css('#run-bolt tr:not(.current)').backgroundColor,
+        css('#swatch').backgroundColor === document.getElementById('swatch').style.backgroundColor,
+        css('#run-bolt .cursor').borderTopColor !== css('#run-bolt .cursor').outlineColor,
+        new Set([...document.querySelectorAll('#flash-bar a')].map((a) => getComputedStyle(a).backgroundColor)).size];
+    });
+    check(same(kept, [true, true, true, segments.length]), `with forced colours line, swatch, cursor, runs stay apart: ${kept}`);
+  }
 
   check(page.errors.length === 0, `no console errors: ${page.errors}`);
   const outside = page.requests.filter((u) => !u.startsWith('file:'));
