@@ -180,17 +180,6 @@ int sources_command(int argc, char** argv) {
     std::fprintf(stderr, "bitmapc: %s\n", error.c_str());
     return 1;
   }
-  for (const art::Run& run : manifest.runs)
-    if (!run.in_table && run.count != 1) {
-      std::fprintf(stderr, "bitmapc: %s:%d: run '%s' is outside the table, so it must hold exactly 1 bitmap\n",
-                   manifest.path.c_str(), run.line, run.name.c_str());
-      return 1;
-    }
-  if (manifest.table_length() > 0xFFFE) {
-    std::fprintf(stderr, "bitmapc: %s: the table runs hold %d bitmaps, more than a table index can name\n",
-                 manifest.path.c_str(), manifest.table_length());
-    return 1;
-  }
   const std::string blob_dir = argv[1], out_dir = argv[2];
   std::vector<std::vector<unsigned long>> crcs(manifest.runs.size());
   for (size_t r = 0; r < manifest.runs.size(); ++r)
