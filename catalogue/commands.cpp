@@ -83,7 +83,7 @@ int list_command(const Arguments&) {
   for (const BitmapRow& row : rows)
     std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", row.entry_text().c_str(), name_width, row.run->name,
                 row.size_text().c_str(), row.bytes, row.offset_text().c_str(), row.crc32_text().c_str());
-  // The image's end: the record that identifies it, after any padding.
+  // The image's end: the trailer that identifies it, after any padding.
   for (const SegmentRow& s : other_segment_rows(image))
     std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", "-", name_width, ("(" + s.name + ")").c_str(), "-",
                 s.bytes, s.offset_text.c_str(), s.crc32_text.c_str());
@@ -118,7 +118,7 @@ int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, 
   if (!refusal.empty()) return usage_error("flash-image", refusal);
   uint64_t old_length = 0;
   std::string error;
-  if (!changed_regions(since, pieces, block, image.record_offset(), kRecordSize, regions, old_length, error))
+  if (!changed_regions(since, pieces, block, image.trailer_offset(), kTrailerSize, regions, old_length, error))
     return report_error(kFailed, error);
   if (old_length != length)
     return usage_error("flash-image: --since " + art::shown_name(since),

@@ -82,7 +82,7 @@ std::string erase_block_refusal(uint64_t block, uint64_t length) {
 }
 
 bool changed_regions(const std::string& old_path, const std::vector<art::Piece>& image, uint64_t block,
-                     uint64_t record_start, uint64_t record_size, std::vector<LayoutRegion>& regions,
+                     uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
                      uint64_t& old_length, std::string& error) {
   uint64_t length = 0;
   for (const art::Piece& piece : image) length += piece.size;
@@ -96,9 +96,9 @@ bool changed_regions(const std::string& old_path, const std::vector<art::Piece>&
   regions.clear();
   std::vector<BlockRun> runs = comparer.runs();
   if (runs.empty()) return true;
-  // The record's blocks join the runs, and then stand apart as a region.
-  const BlockRun record{record_start / block, (record_start + record_size - 1) / block + 1};
-  runs.insert(std::upper_bound(runs.begin(), runs.end(), record), record);
+  // The trailer's blocks join the runs, and then stand apart as a region.
+  const BlockRun trailer{trailer_start / block, (trailer_start + trailer_size - 1) / block + 1};
+  runs.insert(std::upper_bound(runs.begin(), runs.end(), trailer), trailer);
   std::vector<BlockRun> merged;
   for (const BlockRun& run : runs)
     if (!merged.empty() && run.first <= merged.back().second)
@@ -110,12 +110,12 @@ bool changed_regions(const std::string& old_path, const std::vector<art::Piece>&
   };
   size_t count = 0;
   for (const BlockRun& run : merged)
-    if (run.first <= record.first && record.second <= run.second) {
-      add("r" + std::to_string(count), run.first, record.first);
-      count += run.first < record.first;
-      add("record", record.first, record.second);
-      add("r" + std::to_string(count), record.second, run.second);
-      count += record.second < run.second;
+    if (run.first <= trailer.first && trailer.second <= run.second) {
+      add("r" + std::to_string(count), run.first, trailer.first);
+      count += run.first < trailer.first;
+      add("record", trailer.first, trailer.second);
+      add("r" + std::to_string(count), trailer.second, run.second);
+      count += trailer.second < run.second;
     } else {
       add("r" + std::to_string(count++), run.first, run.second);
     }
