@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "contact_sheet.h"
 #include "manifest.h"
 #include "png_io.h"
 #include "runs.h"
@@ -46,18 +47,11 @@ const char kHelp[] =
 
 bool make_dir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST; }
 
-art::Image565 contact_sheet(const std::vector<art::Image565>& frames, int scale) {
-  const int gap = 2, per_row = frames[0].width > 50 ? 10 : 13;
-  int cols = std::min(per_row, static_cast<int>(frames.size()));
-  int rows = (static_cast<int>(frames.size()) + cols - 1) / cols;
-  int cw = frames[0].width * scale + gap, ch = frames[0].height * scale + gap;
-  art::Image565 sheet(cols * cw + gap, rows * ch + gap, 0x4208);
-  for (size_t i = 0; i < frames.size(); ++i) {
-    int ox = gap + static_cast<int>(i) % cols * cw, oy = gap + static_cast<int>(i) / cols * ch;
-    for (int y = 0; y < frames[i].height * scale; ++y)
-      for (int x = 0; x < frames[i].width * scale; ++x) sheet.at(ox + x, oy + y) = frames[i].at(x / scale, y / scale);
-  }
-  return sheet;
+// The sheet to look at while drawing: the frames at 3x on dark grey, ten
+// full screens or thirteen smaller pictures to a row, unlabelled.
+art::Image565 drawing_sheet(const std::vector<art::Image565>& frames) {
+  const int per_row = frames[0].width > 50 ? 10 : 13;
+  return art::contact_sheet(frames, {}, {3, 2, std::min(per_row, static_cast<int>(frames.size())), 0x4208});
 }
 
 // True when path is a PNG that already shows exactly these pixels.
@@ -146,7 +140,7 @@ int main(int argc, char** argv) {
       }
     if (sheet) {
       const std::string path = out_dir + "/" + run.name + ".png";
-      if (!art::write_png(path, contact_sheet(frames, 3), error)) {
+      if (!art::write_png(path, drawing_sheet(frames), error)) {
         std::fprintf(stderr, "artgen: %s\n", error.c_str());
         return 1;
       }
