@@ -27,8 +27,8 @@ PreviewStyle preview_style(const sBITMAP_RUN& run) {
   return {scale, picture && run.count > 1, kFramesPerSecond};
 }
 
-art::Image565 scaled_bitmap(const sBITMAP& bitmap, int scale) {
-  art::Image565 image(bitmap.width * scale, bitmap.height * scale);
+toolkit::Image565 scaled_bitmap(const sBITMAP& bitmap, int scale) {
+  toolkit::Image565 image(bitmap.width * scale, bitmap.height * scale);
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x) {
       const uint8_t* p = bitmap.pixels + 2 * ((y / scale) * bitmap.width + x / scale);
@@ -37,8 +37,8 @@ art::Image565 scaled_bitmap(const sBITMAP& bitmap, int scale) {
   return image;
 }
 
-art::Image565 contact_sheet(const sBITMAP_RUN& run, int scale) {
-  std::vector<art::Image565> frames;
+toolkit::Image565 contact_sheet(const sBITMAP_RUN& run, int scale) {
+  std::vector<toolkit::Image565> frames;
   std::vector<std::string> labels;
   int frame_width = 0;
   for (int i = 0; i < run.count; ++i) {
@@ -47,11 +47,11 @@ art::Image565 contact_sheet(const sBITMAP_RUN& run, int scale) {
     frame_width = std::max(frame_width, run.records[i].width * scale);
   }
   const int columns = std::clamp((kMaxSheetWidth - kGap) / (frame_width + kGap), 1, std::max(1, int{run.count}));
-  return art::contact_sheet(frames, labels, {scale, kGap, columns, kGround});
+  return toolkit::contact_sheet(frames, labels, {scale, kGap, columns, kGround});
 }
 
-std::vector<art::Image565> animation_frames(const sBITMAP_RUN& run, int scale) {
-  std::vector<art::Image565> frames;
+std::vector<toolkit::Image565> animation_frames(const sBITMAP_RUN& run, int scale) {
+  std::vector<toolkit::Image565> frames;
   for (int i = 0; i < run.count; ++i) frames.push_back(scaled_bitmap(run.records[i], scale));
   return frames;
 }

@@ -32,7 +32,7 @@ std::string erase_block_refusal(uint64_t block, uint64_t length);
 // (from trailer_start, trailer_size bytes): a new trailer must never stand over
 // old pixels. old_length is OLD's length, read no further than one byte past
 // the image. False, with error "<path>: <reason>", when OLD cannot be read.
-bool changed_regions(const std::string& old_path, const std::vector<art::Piece>& image, uint64_t block,
+bool changed_regions(const std::string& old_path, const std::vector<toolkit::Piece>& image, uint64_t block,
                      uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
                      uint64_t& old_length, std::string& error);
 

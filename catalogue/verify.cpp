@@ -75,7 +75,7 @@ void DumpComparer::feed(const uint8_t* data, size_t size) {
 bool read_in_blocks(const std::string& path, uint64_t most, const std::function<void(const uint8_t*, size_t)>& take,
                     std::string& error) {
   const bool from_stdin = path == "-";
-  const std::string name = from_stdin ? "standard input" : art::shown_name(path);
+  const std::string name = from_stdin ? "standard input" : toolkit::shown_name(path);
   int fd = 0;
   if (from_stdin) {
 #ifdef _WIN32
@@ -110,7 +110,7 @@ bool read_in_blocks(const std::string& path, uint64_t most, const std::function<
 
 int verify_dump(const std::string& path, const std::vector<ImageSegment>& segments, std::FILE* out,
                 std::string& error) {
-  const std::string name = path == "-" ? "standard input" : art::shown_name(path);
+  const std::string name = path == "-" ? "standard input" : toolkit::shown_name(path);
   // Reads what the image needs and no more: a chip's dump goes on past it.
   DumpComparer comparer(segments);
   if (!read_in_blocks(path, comparer.length(), [&](const uint8_t* data, size_t size) { comparer.feed(data, size); },

@@ -28,8 +28,8 @@ const char kManifest[] =
     "flag   3 2 2 table    hand    two frames of a flag\n"
     "other  4 4 1 outside  artgen  a run whose folder is absent\n";
 
-art::Image565 image(int width, int height, const std::vector<uint16_t>& pixels) {
-  art::Image565 im(width, height);
+toolkit::Image565 image(int width, int height, const std::vector<uint16_t>& pixels) {
+  toolkit::Image565 im(width, height);
   im.pixels = pixels;
   return im;
 }
@@ -43,7 +43,7 @@ const std::vector<uint8_t> kFlagBytes = {
     0x00, 0x1F, 0xF8, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x07, 0xE0, 0xAB, 0xCD,  // frame 1
 };
 
-void write_art(const std::string& path, const art::Image565& im) {
+void write_art(const std::string& path, const toolkit::Image565& im) {
   testing_support::write_png_file(path, testing_support::rgb8_picture(im));
 }
 
@@ -267,7 +267,7 @@ TEST(Manifest, WritesBackTheLinesItRead) {
   }
   std::vector<std::string> written;
   std::vector<int> read_lines;
-  for (const art::Run& run : testing_support::load_art_manifest().runs) {
+  for (const toolkit::Run& run : testing_support::load_art_manifest().runs) {
     written.push_back(run.name + " " + std::to_string(run.width) + " " + std::to_string(run.height) + " " +
                       std::to_string(run.count) + (run.in_table ? " table" : " outside") +
                       (run.by_artgen ? " artgen " : " hand ") + run.description);

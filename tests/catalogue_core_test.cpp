@@ -153,22 +153,22 @@ TEST(CataloguePage, CarriesEachBitmapsBytesAndNoMarkupFromNames) {
 }
 
 // Noise, flat colour, stripes and gradients, rows repeated and not.
-art::Image565 test_image(int width, int height, unsigned seed) {
+toolkit::Image565 test_image(int width, int height, unsigned seed) {
   std::mt19937 random(seed);
-  art::Image565 image(width, height);
+  toolkit::Image565 image(width, height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       uint16_t v;
       if (y < height / 4) v = static_cast<uint16_t>(random());
       else if (y < height / 2) v = 0x1082;
       else if (y < 3 * height / 4) v = x % 3 ? 0xFFFF : 0xF800;
-      else v = art::pack565(static_cast<unsigned>(x) % 32, static_cast<unsigned>(y) % 64, static_cast<unsigned>(x + y) % 32);
+      else v = toolkit::pack565(static_cast<unsigned>(x) % 32, static_cast<unsigned>(y) % 64, static_cast<unsigned>(x + y) % 32);
       image.at(x, y) = v;
     }
   return image;
 }
 
-testing_support::Picture picture_of(const art::Image565& image) {
+testing_support::Picture picture_of(const toolkit::Image565& image) {
   testing_support::Picture p{static_cast<uint32_t>(image.width), static_cast<uint32_t>(image.height), {}};
   for (uint16_t v : image.pixels) p.rgb.push_back(testing_support::rgb_of(v));
   return p;
@@ -176,10 +176,10 @@ testing_support::Picture picture_of(const art::Image565& image) {
 
 TEST(PngEncode, StillPicturesReadBackExactly) {
   for (auto [w, h] : {std::pair{1, 1}, {37, 23}, {240, 8}}) {
-    const art::Image565 image = test_image(w, h, static_cast<unsigned>(w * h));
+    const toolkit::Image565 image = test_image(w, h, static_cast<unsigned>(w * h));
     std::vector<uint8_t> png;
     std::string error;
-    ASSERT_TRUE(art::encode_png(image, art::Compression::smallest, png, error)) << error;
+    ASSERT_TRUE(toolkit::encode_png(image, toolkit::Compression::smallest, png, error)) << error;
     const std::string bytes(png.begin(), png.end());
     testing_support::Picture read;
     ASSERT_EQ(testing_support::read_with_libpng(bytes, read), "");
@@ -195,10 +195,10 @@ TEST(PngEncode, StillPicturesReadBackExactly) {
 TEST(PngEncode, RefusesWhatItCannotPicture) {
   std::vector<uint8_t> out;
   std::string error;
-  EXPECT_FALSE(art::encode_png(art::Image565(0, 5), art::Compression::quick, out, error));
-  EXPECT_FALSE(art::encode_apng({}, 15, out, error));
-  EXPECT_FALSE(art::encode_apng({art::Image565(3, 3), art::Image565(3, 4)}, 15, out, error));
-  EXPECT_FALSE(art::encode_apng({art::Image565(3, 3)}, 0, out, error));
+  EXPECT_FALSE(toolkit::encode_png(toolkit::Image565(0, 5), toolkit::Compression::quick, out, error));
+  EXPECT_FALSE(toolkit::encode_apng({}, 15, out, error));
+  EXPECT_FALSE(toolkit::encode_apng({toolkit::Image565(3, 3), toolkit::Image565(3, 4)}, 15, out, error));
+  EXPECT_FALSE(toolkit::encode_apng({toolkit::Image565(3, 3)}, 0, out, error));
 }
 
 }  // namespace

@@ -20,31 +20,31 @@ namespace {
 
 bool convert_run(const std::string& manifest_path, const std::string& run_name, const std::string& out_path,
                  std::string& error) {
-  art::Manifest manifest;
-  if (!art::load_manifest(manifest_path, manifest, error)) return false;
-  const art::Run* run = manifest.find(run_name);
+  toolkit::Manifest manifest;
+  if (!toolkit::load_manifest(manifest_path, manifest, error)) return false;
+  const toolkit::Run* run = manifest.find(run_name);
   if (!run) {
-    error = art::shown_name(manifest_path) + ": no run named '" + run_name + "'";
+    error = toolkit::shown_name(manifest_path) + ": no run named '" + run_name + "'";
     return false;
   }
-  if (!art::check_run_files(manifest, *run, error) || !art::check_art_files(manifest, error)) return false;
+  if (!toolkit::check_run_files(manifest, *run, error) || !toolkit::check_art_files(manifest, error)) return false;
 
   std::vector<uint8_t> bytes;
   bytes.reserve(static_cast<size_t>(run->width) * static_cast<size_t>(run->height) * 2 *
                 static_cast<size_t>(run->count));
   for (int i = 0; i < run->count; ++i) {
-    const std::string path = art::bitmap_path(manifest, *run, i);
-    art::Image565 image;
-    if (!art::read_png(path, image, error)) return false;
+    const std::string path = toolkit::bitmap_path(manifest, *run, i);
+    toolkit::Image565 image;
+    if (!toolkit::read_png(path, image, error)) return false;
     if (image.width != run->width || image.height != run->height) {
-      error = art::shown_name(path) + ": is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
+      error = toolkit::shown_name(path) + ": is " + std::to_string(image.width) + " x " + std::to_string(image.height) +
               ", run '" + run->name + "' takes " + std::to_string(run->width) + " x " + std::to_string(run->height) +
               " bitmaps";
       return false;
     }
-    art::append_bytes(image, bytes);
+    toolkit::append_bytes(image, bytes);
   }
-  return art::write_output(out_path, {{bytes.data(), bytes.size()}}, error);
+  return toolkit::write_output(out_path, {{bytes.data(), bytes.size()}}, error);
 }
 
 }  // namespace
@@ -60,7 +60,7 @@ int pixels_command(int argc, char** argv) {
   // An output left from an earlier build must not pass for this one's.
   // unlink, not remove: OUT given as a folder stays.
   if (unlink(out_path.c_str()) != 0 && errno != ENOENT)
-    error += "; and the old " + art::shown_name(out_path) + " could not be removed: " + std::strerror(errno);
+    error += "; and the old " + toolkit::shown_name(out_path) + " could not be removed: " + std::strerror(errno);
   std::fprintf(stderr, "bitmapc: %s\n", error.c_str());
   return 1;
 }

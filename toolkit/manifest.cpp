@@ -13,7 +13,7 @@
 
 #include "shown_name.h"
 
-namespace art {
+namespace toolkit {
 namespace {
 
 bool is_identifier(const std::string& s) {
@@ -229,4 +229,4 @@ std::string bitmap_path(const Manifest& manifest, const Run& run, int index) {
   return art_dir(manifest) + "/" + run.name + "/" + name;
 }
 
-}  // namespace art
+}  // namespace toolkit

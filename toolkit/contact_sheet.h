@@ -9,7 +9,7 @@
 
 #include "rgb565.h"
 
-namespace art {
+namespace toolkit {
 
 struct SheetLayout {
   int scale;        // every pixel becomes scale x scale
@@ -25,4 +25,4 @@ struct SheetLayout {
 Image565 contact_sheet(const std::vector<Image565>& frames, const std::vector<std::string>& labels,
                        const SheetLayout& layout);
 
-}  // namespace art
+}  // namespace toolkit

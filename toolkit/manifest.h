@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace art {
+namespace toolkit {
 
 // The most bitmaps a run holds: its files are named with two digits, and a
 // run always fits one flash table (at most 255 entries).
@@ -57,4 +57,4 @@ bool check_art_files(const Manifest& manifest, std::string& error);
 // "<art dir>/<run>/<index, two digits>.png", art dir being the manifest's folder.
 std::string bitmap_path(const Manifest& manifest, const Run& run, int index);
 
-}  // namespace art
+}  // namespace toolkit

@@ -4,7 +4,7 @@
 
 #include "label_font.h"
 
-namespace art {
+namespace toolkit {
 namespace {
 
 constexpr int kLabelScale = 3;
@@ -54,4 +54,4 @@ Image565 contact_sheet(const std::vector<Image565>& frames, const std::vector<st
   return sheet;
 }
 
-}  // namespace art
+}  // namespace toolkit
