@@ -18,7 +18,7 @@ int report_error(int status, const std::string& message) {
 }
 
 std::string quoted(const std::string& text) {
-  const std::string shown = art::shown_name(text);
+  const std::string shown = toolkit::shown_name(text);
   return shown != text ? shown : "'" + text + "'";
 }
 

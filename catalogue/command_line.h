@@ -18,7 +18,7 @@ constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 int report_error(int status, const std::string& message);
 
 // A text the user gave, as one line shows it: between single quotes, or
-// quoted as art::shown_name quotes a name when it holds a control byte.
+// quoted as toolkit::shown_name quotes a name when it holds a control byte.
 std::string quoted(const std::string& text);
 
 // A usage error: "catalogue: <what>: <reason>", status 2.

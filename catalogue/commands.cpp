@@ -31,12 +31,12 @@ std::vector<FlashTable> tables() { return flash_tables(bitmap_runs, bitmap_run_c
 
 FlashImage flash_image() { return FlashImage(bitmap_runs, bitmap_run_count, bitmap_table, BITMAP_TABLE_LENGTH); }
 
-using art::Piece;
+using toolkit::Piece;
 
 // Where a command reports what it wrote: standard error when standard
 // output holds the bytes.
 std::FILE* report_stream(const std::string& path) {
-  return path == "-" || art::names_standard_output(path) ? stderr : stdout;
+  return path == "-" || toolkit::names_standard_output(path) ? stderr : stdout;
 }
 
 // Writes the command's one file by the rules every output follows
@@ -44,13 +44,13 @@ std::FILE* report_stream(const std::string& path) {
 // error when standard output holds the bytes.
 int report_written(const char* command, const std::string& path, const std::vector<Piece>& pieces) {
   const bool to_stdout = path == "-";
-  if (to_stdout && art::standard_output_is_terminal())
+  if (to_stdout && toolkit::standard_output_is_terminal())
     return usage_error(command, "standard output is a terminal: give a FILE, or redirect standard output");
   std::string error;
-  if (!art::write_output(path, pieces, error, art::Dash::standard_output)) return report_error(kFailed, error);
+  if (!toolkit::write_output(path, pieces, error, toolkit::Dash::standard_output)) return report_error(kFailed, error);
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
-  std::fprintf(report_stream(path), "%s: %llu bytes written\n", to_stdout ? "standard output" : art::shown_name(path).c_str(),
+  std::fprintf(report_stream(path), "%s: %llu bytes written\n", to_stdout ? "standard output" : toolkit::shown_name(path).c_str(),
                total);
   return finish_stdout();
 }
@@ -63,11 +63,11 @@ int empty_name_error(const char* command, const char* what) {
 // The encoded picture written as every output is, and a line saying so.
 bool write_picture(const std::string& path, const std::vector<uint8_t>& png, const std::string& what) {
   std::string error;
-  if (!art::write_output(path, {{png.data(), png.size()}}, error)) {
+  if (!toolkit::write_output(path, {{png.data(), png.size()}}, error)) {
     report_error(kFailed, error);
     return false;
   }
-  std::printf("%s: %s\n", art::shown_name(path).c_str(), what.c_str());
+  std::printf("%s: %s\n", toolkit::shown_name(path).c_str(), what.c_str());
   return true;
 }
 
@@ -83,7 +83,7 @@ int list_command(const Arguments&) {
   for (const BitmapRow& row : rows)
     std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", row.entry_text().c_str(), name_width, row.run->name,
                 row.size_text().c_str(), row.bytes, row.offset_text().c_str(), row.crc32_text().c_str());
-  // The image's end: the record that identifies it, after any padding.
+  // The image's end: the trailer that identifies it, after any padding.
   for (const SegmentRow& s : other_segment_rows(image))
     std::printf("%5s  %-*s  %-7s  %6" PRIu32 "  %-10s  %s\n", "-", name_width, ("(" + s.name + ")").c_str(), "-",
                 s.bytes, s.offset_text.c_str(), s.crc32_text.c_str());
@@ -118,14 +118,14 @@ int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, 
   if (!refusal.empty()) return usage_error("flash-image", refusal);
   uint64_t old_length = 0;
   std::string error;
-  if (!changed_regions(since, pieces, block, image.record_offset(), kRecordSize, regions, old_length, error))
+  if (!changed_regions(since, pieces, block, image.trailer_offset(), kTrailerSize, regions, old_length, error))
     return report_error(kFailed, error);
   if (old_length != length)
-    return usage_error("flash-image: --since " + art::shown_name(since),
+    return usage_error("flash-image: --since " + toolkit::shown_name(since),
                        (old_length > length ? "more than" : std::to_string(old_length) + " bytes, not") +
                            " the image's " + std::to_string(length) + ": give the image as written, with its --size");
   const std::string text = layout_text(regions);
-  if (!art::write_output(layout, {{text.data(), text.size()}}, error)) return report_error(kFailed, error);
+  if (!toolkit::write_output(layout, {{text.data(), text.size()}}, error)) return report_error(kFailed, error);
   return kOk;
 }
 
@@ -187,21 +187,21 @@ int preview_command(const Arguments& args) {
   const std::string& dir = args.operands[0];
   if (dir.empty()) return empty_name_error("preview", "DIR");
   std::string error;
-  if (!art::make_directories(dir, error)) return report_error(kFailed, error);
+  if (!toolkit::make_directories(dir, error)) return report_error(kFailed, error);
   for (size_t r = 0; r < bitmap_run_count; ++r) {
     const sBITMAP_RUN& run = bitmap_runs[r];
     const PreviewStyle style = preview_style(run);
     const std::string count = std::to_string(run.count), scale = std::to_string(style.scale) + "x";
     std::vector<uint8_t> png;
     const std::string sheet_path = dir + "/" + run.name + ".png";
-    if (!art::encode_png(contact_sheet(run, style.scale), art::Compression::quick, png, error))
-      return report_error(kFailed, art::shown_name(sheet_path) + ": " + error);
+    if (!toolkit::encode_png(contact_sheet(run, style.scale), toolkit::Compression::quick, png, error))
+      return report_error(kFailed, toolkit::shown_name(sheet_path) + ": " + error);
     if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
       return kFailed;
     if (!style.animated) continue;
     const std::string anim_path = dir + "/" + run.name + "_anim.png";
-    if (!art::encode_apng(animation_frames(run, style.scale), style.fps, png, error))
-      return report_error(kFailed, art::shown_name(anim_path) + ": " + error);
+    if (!toolkit::encode_apng(animation_frames(run, style.scale), style.fps, png, error))
+      return report_error(kFailed, toolkit::shown_name(anim_path) + ": " + error);
     if (!write_picture(anim_path, png, count + " frames at " + scale + ", " + std::to_string(style.fps) + " a second"))
       return kFailed;
   }

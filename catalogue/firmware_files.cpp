@@ -81,8 +81,8 @@ void print_header_file(std::FILE* out, const std::vector<FlashTable>& tables, co
                "#define FLASH_IMAGE_RECORD_LENGTH %uu\n"
                "#define FLASH_IMAGE_RECORD {",
                static_cast<unsigned long long>(image.length()), static_cast<unsigned long>(image.crc32()),
-               static_cast<unsigned long>(image.record_offset()), static_cast<unsigned>(kRecordSize));
-  for (size_t i = 0; i < kRecordSize; ++i) std::fprintf(out, "%s0x%02x", i ? ", " : " ", image.record()[i]);
+               static_cast<unsigned long>(image.trailer_offset()), static_cast<unsigned>(kTrailerSize));
+  for (size_t i = 0; i < kTrailerSize; ++i) std::fprintf(out, "%s0x%02x", i ? ", " : " ", image.trailer()[i]);
   std::fprintf(out,
                " }\n"
                "#define FLASH_TABLE_ENTRIES %uu /* entries in all the tables */\n\n"

@@ -24,7 +24,7 @@ void print_tables_file(std::FILE* out, const std::vector<FlashTable>& tables, co
                        const char* version);
 
 // The matching header: the firmware's FLASH_sBITMAP through its own header,
-// the image's length, its CRC-32 and its identifying record, the number of
+// the image's length, its CRC-32 and its trailer (FLASH_IMAGE_RECORD), the number of
 // table entries, and an extern declaration of each table.
 void print_header_file(std::FILE* out, const std::vector<FlashTable>& tables, const FlashImage& image,
                        const char* version);

@@ -16,7 +16,7 @@ namespace catalogue {
 
 namespace {
 
-const uint8_t kPadding[kRecordAlignment] = {kPadByte, kPadByte, kPadByte, kPadByte};
+const uint8_t kPadding[kTrailerAlignment] = {kPadByte, kPadByte, kPadByte, kPadByte};
 
 void put_le32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
@@ -34,7 +34,7 @@ const sBITMAP_RUN& run_of(const sBITMAP_RUN* runs, size_t entry) {
 }  // namespace
 
 FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table, size_t table_length)
-    : record_(kRecordSize), offsets_(table_length, kNoOffset) {
+    : trailer_(kTrailerSize), offsets_(table_length, kNoOffset) {
   uint32_t next = 0;
   // The CRC-32 of the whole from those of its bitmaps, which the build
   // worked out: no pass over the 6 MB.
@@ -51,16 +51,16 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
     offsets_[entry] = next;
     next = flash_offset_after(next, b);
   }
-  if (const uint32_t pad = (kRecordAlignment - next % kRecordAlignment) % kRecordAlignment) {
+  if (const uint32_t pad = (kTrailerAlignment - next % kTrailerAlignment) % kTrailerAlignment) {
     segments_.push_back({"padding", nullptr, next, kPadding, pad});
     crc = ::crc32(crc, kPadding, pad);
     next += pad;
   }
   crc32_ = static_cast<uint32_t>(crc);
-  std::copy(kRecordMagic, kRecordMagic + sizeof kRecordMagic, record_.begin());
-  put_le32(&record_[8], next);
-  put_le32(&record_[12], crc32_);
-  segments_.push_back({"record", nullptr, next, record_.data(), kRecordSize});
+  std::copy(kTrailerMagic, kTrailerMagic + sizeof kTrailerMagic, trailer_.begin());
+  put_le32(&trailer_[8], next);
+  put_le32(&trailer_[12], crc32_);
+  segments_.push_back({"record", nullptr, next, trailer_.data(), kTrailerSize});
 }
 
 uint64_t image_length(const std::vector<ImageSegment>& segments) {

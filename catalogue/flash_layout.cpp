@@ -5,7 +5,7 @@
 namespace catalogue {
 
 // The manifest, which the runs come from, holds each to what one table takes.
-static_assert(art::kMaxRunBitmaps <= kMaxTableEntries, "a run must fit one flash table");
+static_assert(toolkit::kMaxRunBitmaps <= kMaxTableEntries, "a run must fit one flash table");
 
 std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count) {
   std::vector<FlashTable> tables;

@@ -36,9 +36,9 @@ struct BitmapRow {
 std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, const FlashImage& image);
 
 // The image's segments that are no bitmap, after the bitmaps: the padding,
-// if any, and the record ("(record)" in `list`, with "-" for entry and size).
+// if any, and the trailer ("(record)" in `list`, with "-" for entry and size).
 struct SegmentRow {
-  std::string name;  // "record", "padding"
+  std::string name;  // "record" (the trailer), "padding"
   uint32_t bytes;
   uint32_t offset;
   std::string offset_text;

@@ -151,7 +151,7 @@ const Command* find_command(const std::string& what, const std::string& name) {
 
 int help_command(const Arguments& args) {
   if (args.operands.empty()) return print_overview();
-  const Command* c = find_command("help: " + art::shown_name(args.operands[0]), args.operands[0]);
+  const Command* c = find_command("help: " + toolkit::shown_name(args.operands[0]), args.operands[0]);
   return c ? print_command_help(*c) : kUsage;
 }
 
@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     return finish_stdout();
   }
   // "catalogue --help list" as "catalogue help list"
-  const Command* c = find_command(art::shown_name(name), name == "--help" || name == "-h" ? "help" : name);
+  const Command* c = find_command(toolkit::shown_name(name), name == "--help" || name == "-h" ? "help" : name);
   if (!c) return kUsage;
   Arguments args;
   if (!parse_arguments(c->name, c->options, rest, args)) return kUsage;

@@ -148,7 +148,7 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   // need, so that the page draws them whole from its first bytes. Each run's
   // stretch of the image (the tables place the runs in their order, so these
   // come in image order), the segments after the pixel arrays (the padding,
-  // if any, and the record), and the runs outside the image.
+  // if any, and the trailer), and the runs outside the image.
   struct Stretch {
     const BitmapRow* first;  // the run's first bitmap in the image
     unsigned long long bytes;

@@ -20,13 +20,13 @@ struct PreviewStyle {
 PreviewStyle preview_style(const sBITMAP_RUN& run);
 
 // The bitmap's pixels (read high byte first), each repeated scale x scale.
-art::Image565 scaled_bitmap(const sBITMAP& bitmap, int scale);
+toolkit::Image565 scaled_bitmap(const sBITMAP& bitmap, int scale);
 
 // The run's bitmaps at scale in a grid in run order, each under a label with
 // its bitmap_table index ("-" outside the table), on a mid-grey ground.
-art::Image565 contact_sheet(const sBITMAP_RUN& run, int scale);
+toolkit::Image565 contact_sheet(const sBITMAP_RUN& run, int scale);
 
 // The run's bitmaps at scale, as animation frames.
-std::vector<art::Image565> animation_frames(const sBITMAP_RUN& run, int scale);
+std::vector<toolkit::Image565> animation_frames(const sBITMAP_RUN& run, int scale);
 
 }  // namespace catalogue

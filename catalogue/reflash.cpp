@@ -19,7 +19,7 @@ using BlockRun = std::pair<uint64_t, uint64_t>;
 // back.
 class BlockComparer {
  public:
-  BlockComparer(const std::vector<art::Piece>& image, uint64_t block) : image_(image), block_(block) {}
+  BlockComparer(const std::vector<toolkit::Piece>& image, uint64_t block) : image_(image), block_(block) {}
 
   // The next size bytes of OLD, no further than the image's end.
   void feed(const uint8_t* data, size_t size) {
@@ -48,7 +48,7 @@ class BlockComparer {
   const std::vector<BlockRun>& runs() const { return runs_; }
 
  private:
-  const std::vector<art::Piece>& image_;
+  const std::vector<toolkit::Piece>& image_;
   const uint64_t block_;
   size_t piece_ = 0, at_ = 0;
   uint64_t offset_ = 0;
@@ -59,7 +59,7 @@ class BlockComparer {
 // than letters, digits and . _ - / + , : = @.
 std::string shell_word(const std::string& word) {
   // A control byte is shown as coreutils show it, which a shell takes back.
-  if (const std::string shown = art::shown_name(word); shown != word) return shown;
+  if (const std::string shown = toolkit::shown_name(word); shown != word) return shown;
   const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr("._-/+,:=@", c);
   });
@@ -81,11 +81,11 @@ std::string erase_block_refusal(uint64_t block, uint64_t length) {
   return "";
 }
 
-bool changed_regions(const std::string& old_path, const std::vector<art::Piece>& image, uint64_t block,
-                     uint64_t record_start, uint64_t record_size, std::vector<LayoutRegion>& regions,
+bool changed_regions(const std::string& old_path, const std::vector<toolkit::Piece>& image, uint64_t block,
+                     uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
                      uint64_t& old_length, std::string& error) {
   uint64_t length = 0;
-  for (const art::Piece& piece : image) length += piece.size;
+  for (const toolkit::Piece& piece : image) length += piece.size;
   BlockComparer comparer(image, block);
   old_length = 0;
   const auto take = [&](const uint8_t* data, size_t size) {
@@ -96,9 +96,9 @@ bool changed_regions(const std::string& old_path, const std::vector<art::Piece>&
   regions.clear();
   std::vector<BlockRun> runs = comparer.runs();
   if (runs.empty()) return true;
-  // The record's blocks join the runs, and then stand apart as a region.
-  const BlockRun record{record_start / block, (record_start + record_size - 1) / block + 1};
-  runs.insert(std::upper_bound(runs.begin(), runs.end(), record), record);
+  // The trailer's blocks join the runs, and then stand apart as a region.
+  const BlockRun trailer{trailer_start / block, (trailer_start + trailer_size - 1) / block + 1};
+  runs.insert(std::upper_bound(runs.begin(), runs.end(), trailer), trailer);
   std::vector<BlockRun> merged;
   for (const BlockRun& run : runs)
     if (!merged.empty() && run.first <= merged.back().second)
@@ -110,12 +110,12 @@ bool changed_regions(const std::string& old_path, const std::vector<art::Piece>&
   };
   size_t count = 0;
   for (const BlockRun& run : merged)
-    if (run.first <= record.first && record.second <= run.second) {
-      add("r" + std::to_string(count), run.first, record.first);
-      count += run.first < record.first;
-      add("record", record.first, record.second);
-      add("r" + std::to_string(count), record.second, run.second);
-      count += record.second < run.second;
+    if (run.first <= trailer.first && trailer.second <= run.second) {
+      add("r" + std::to_string(count), run.first, trailer.first);
+      count += run.first < trailer.first;
+      add("record", trailer.first, trailer.second);
+      add("r" + std::to_string(count), trailer.second, run.second);
+      count += trailer.second < run.second;
     } else {
       add("r" + std::to_string(count++), run.first, run.second);
     }
@@ -134,9 +134,9 @@ std::string layout_text(const std::vector<LayoutRegion>& regions) {
 
 void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uint64_t block, uint64_t length,
                    const std::string& layout_path, const std::string& file, const std::string& old_path) {
-  const std::string old_name = old_path == "-" ? "standard input" : art::shown_name(old_path);
-  const std::string file_name = file == "-" ? "standard output" : art::shown_name(file);
-  const std::string layout_name = art::shown_name(layout_path);
+  const std::string old_name = old_path == "-" ? "standard input" : toolkit::shown_name(old_path);
+  const std::string file_name = file == "-" ? "standard output" : toolkit::shown_name(file);
+  const std::string layout_name = toolkit::shown_name(layout_path);
   if (regions.empty()) {
     std::fprintf(out, "%s: no regions: %s holds what %s does, nothing to write\n", layout_name.c_str(),
                  file_name.c_str(), old_name.c_str());

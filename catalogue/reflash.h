@@ -14,7 +14,7 @@
 namespace catalogue {
 
 // A run of whole erase blocks, as a layout names it: r0, r1, ... in order,
-// and "record" for the blocks the image's record lies in, a region of its
+// and "record" for the blocks the image's trailer lies in, a region of its
 // own so that reading it alone tells whether the chip holds OLD.
 struct LayoutRegion {
   std::string name;
@@ -28,12 +28,12 @@ std::string erase_block_refusal(uint64_t block, uint64_t length);
 
 // Compares OLD, the file at old_path ("-": standard input), with the image
 // in pieces from offset 0, erase block by erase block. When any block
-// differs, the regions cover the blocks that do and those of the record
-// (from record_start, record_size bytes): a new record must never stand over
+// differs, the regions cover the blocks that do and those of the trailer
+// (from trailer_start, trailer_size bytes): a new trailer must never stand over
 // old pixels. old_length is OLD's length, read no further than one byte past
 // the image. False, with error "<path>: <reason>", when OLD cannot be read.
-bool changed_regions(const std::string& old_path, const std::vector<art::Piece>& image, uint64_t block,
-                     uint64_t record_start, uint64_t record_size, std::vector<LayoutRegion>& regions,
+bool changed_regions(const std::string& old_path, const std::vector<toolkit::Piece>& image, uint64_t block,
+                     uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
                      uint64_t& old_length, std::string& error);
 
 // The layout file: "start:end name", hexadecimal, both ends included.

@@ -38,17 +38,18 @@ const char* plural(uint64_t n, const char* one, const char* many) { return n == 
 
 }  // namespace
 
-DumpComparer::DumpComparer(const std::vector<ImageSegment>& parts) : parts_(parts), length_(image_length(parts)) {}
+DumpComparer::DumpComparer(const std::vector<ImageSegment>& segments)
+    : segments_(segments), length_(image_length(segments)) {}
 
 void DumpComparer::compare_units(const uint8_t* dump, size_t units, size_t unit) {
-  const uint8_t* image = parts_[part_].bytes + at_;
+  const uint8_t* image = segments_[segment_].bytes + at_;
   if (std::memcmp(dump, image, units * unit) != 0)
     for (size_t u = 0; u < units; ++u) {
       const uint8_t *d = dump + u * unit, *i = image + u * unit;
       if (std::memcmp(d, i, unit) == 0) continue;
-      if (differences_.empty() || differences_.back().part != part_)
+      if (differences_.empty() || differences_.back().segment != segment_)
         differences_.push_back(
-            {part_, 0, static_cast<uint32_t>(at_ / unit + u), unit_value(d, unit), unit_value(i, unit)});
+            {segment_, 0, static_cast<uint32_t>(at_ / unit + u), unit_value(d, unit), unit_value(i, unit)});
       ++differences_.back().count;
     }
   at_ += static_cast<uint32_t>(units * unit);
@@ -57,36 +58,24 @@ void DumpComparer::compare_units(const uint8_t* dump, size_t units, size_t unit)
 void DumpComparer::feed(const uint8_t* data, size_t size) {
   taken_ += size;
   for (;;) {
-    while (part_ < parts_.size() && at_ == parts_[part_].size) {
-      ++part_;
+    while (segment_ < segments_.size() && at_ == segments_[segment_].size) {
+      ++segment_;
       at_ = 0;
     }
-    if (size == 0) return;
-    const size_t unit = parts_[part_].bitmap ? 2 : 1;
-    if (partial_size_ > 0) {  // the second byte of the pixel the last piece ended in
-      partial_[partial_size_] = *data++;
-      --size;
-      partial_size_ = 0;
-      compare_units(partial_, 1, unit);
-      continue;
-    }
-    const size_t bytes = std::min<size_t>(size, parts_[part_].size - at_);
+    const size_t unit = segment_ < segments_.size() && segments_[segment_].bitmap ? 2 : 1;
+    if (size < unit) return;
+    const size_t bytes = std::min<size_t>(size, segments_[segment_].size - at_);
     const size_t whole = bytes - bytes % unit;
     compare_units(data, whole / unit, unit);
     data += whole;
     size -= whole;
-    if (whole < bytes) {  // the piece ends between a pixel's two bytes
-      partial_[0] = *data++;
-      --size;
-      partial_size_ = 1;
-    }
   }
 }
 
 bool read_in_blocks(const std::string& path, uint64_t most, const std::function<void(const uint8_t*, size_t)>& take,
                     std::string& error) {
   const bool from_stdin = path == "-";
-  const std::string name = from_stdin ? "standard input" : art::shown_name(path);
+  const std::string name = from_stdin ? "standard input" : toolkit::shown_name(path);
   int fd = 0;
   if (from_stdin) {
 #ifdef _WIN32
@@ -98,47 +87,55 @@ bool read_in_blocks(const std::string& path, uint64_t most, const std::function<
   }
   std::vector<uint8_t> block(kBlockSize);
   int reason = 0;
-  for (uint64_t left = most; left > 0;) {
-    const auto got = read(fd, block.data(), static_cast<ReadCount>(std::min<uint64_t>(block.size(), left)));
-    if (got <= 0) {
-      reason = got < 0 ? errno : 0;
-      break;
+  bool ended = false;
+  for (uint64_t left = most; left > 0 && !ended;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(block.size(), left));
+    size_t filled = 0;
+    while (filled < want) {  // a pipe or a device may return less than asked
+      const auto got = read(fd, block.data() + filled, static_cast<ReadCount>(want - filled));
+      if (got <= 0) {
+        reason = got < 0 ? errno : 0;
+        ended = true;
+        break;
+      }
+      filled += static_cast<size_t>(got);
     }
-    take(block.data(), static_cast<size_t>(got));
-    left -= static_cast<uint64_t>(got);
+    if (filled > 0 && reason == 0) take(block.data(), filled);
+    left -= filled;
   }
   if (!from_stdin) close(fd);
   if (reason) error = name + ": " + std::strerror(reason);
   return reason == 0;
 }
 
-int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error) {
-  const std::string name = path == "-" ? "standard input" : art::shown_name(path);
+int verify_dump(const std::string& path, const std::vector<ImageSegment>& segments, std::FILE* out,
+                std::string& error) {
+  const std::string name = path == "-" ? "standard input" : toolkit::shown_name(path);
   // Reads what the image needs and no more: a chip's dump goes on past it.
-  DumpComparer comparer(parts);
+  DumpComparer comparer(segments);
   if (!read_in_blocks(path, comparer.length(), [&](const uint8_t* data, size_t size) { comparer.feed(data, size); },
                       error))
     return -1;
 
   const unsigned long long length = comparer.length();
-  const std::vector<PartDifference>& differences = comparer.differences();
-  const size_t cut = parts.size() - comparer.first_cut();
+  const std::vector<SegmentDifference>& differences = comparer.differences();
+  const size_t cut = segments.size() - comparer.first_cut();
   if (differences.empty() && cut == 0) {
     std::fprintf(out, "%s: holds the flash image (%llu bytes from offset 0)\n", name.c_str(),
                  length);
     return 0;
   }
-  for (const PartDifference& d : differences) {
-    const ImageSegment& part = parts[d.part];
+  for (const SegmentDifference& d : differences) {
+    const ImageSegment& segment = segments[d.segment];
     const char* verb = plural(d.count, "differs", "differ");
-    if (part.bitmap) {
-      const unsigned width = part.bitmap->width, pixels = part.size / 2;
-      std::fprintf(out, "%s: %u of %u %s %s, first at (%u, %u): %04X where the image has %04X\n", part.name.c_str(),
+    if (segment.bitmap) {
+      const unsigned width = segment.bitmap->width, pixels = segment.size / 2;
+      std::fprintf(out, "%s: %u of %u %s %s, first at (%u, %u): %04X where the image has %04X\n", segment.name.c_str(),
                    d.count, pixels, plural(pixels, "pixel", "pixels"), verb, d.first % width, d.first / width,
                    d.dump_value, d.image_value);
     } else {
-      std::fprintf(out, "%s: %u of %u %s %s, first at byte %u: %02X where the image has %02X\n", part.name.c_str(),
-                   d.count, part.size, plural(part.size, "byte", "bytes"), verb, d.first, d.dump_value,
+      std::fprintf(out, "%s: %u of %u %s %s, first at byte %u: %02X where the image has %02X\n", segment.name.c_str(),
+                   d.count, segment.size, plural(segment.size, "byte", "bytes"), verb, d.first, d.dump_value,
                    d.image_value);
     }
   }
@@ -146,19 +143,20 @@ int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts,
     std::fprintf(out, "%s: empty, where the flash image has %llu bytes\n", name.c_str(), length);
   } else if (cut) {
     const unsigned long long missing = comparer.remaining();
-    const std::string& first = parts[comparer.first_cut()].name;
+    const std::string& first = segments[comparer.first_cut()].name;
     std::fprintf(out, "%s: %llu %s short of the flash image's %llu: ", name.c_str(), missing,
                  plural(missing, "byte", "bytes"), length);
     if (cut == 1)
       std::fprintf(out, "%s is cut\n", first.c_str());
     else
-      std::fprintf(out, "%s to %s (%zu parts) are cut\n", first.c_str(), parts.back().name.c_str(), cut);
+      std::fprintf(out, "%s to %s (%zu parts) are cut\n", first.c_str(), segments.back().name.c_str(), cut);
   }
-  // Each part once: the one the dump ends in may differ before its end, and
-  // is then not counted again among those cut.
-  const size_t cut_whole = cut - (!differences.empty() && differences.back().part == comparer.first_cut());
-  std::fprintf(out, "%s: not the flash image: %zu of its %zu %s %s", name.c_str(), differences.size(), parts.size(),
-               plural(parts.size(), "part", "parts"), plural(differences.size(), "differs", "differ"));
+  // Each segment once: the one the dump ends in may differ before its end,
+  // and is then not counted again among those cut. The report calls them
+  // the image's parts, as it always has.
+  const size_t cut_whole = cut - (!differences.empty() && differences.back().segment == comparer.first_cut());
+  std::fprintf(out, "%s: not the flash image: %zu of its %zu %s %s", name.c_str(), differences.size(),
+               segments.size(), plural(segments.size(), "part", "parts"), plural(differences.size(), "differs", "differ"));
   if (cut_whole) std::fprintf(out, ", %zu %s cut", cut_whole, plural(cut_whole, "is", "are"));
   std::fputc('\n', out);
   return 1;

@@ -13,54 +13,58 @@
 
 namespace catalogue {
 
-// A part of the image that the dump holds otherwise. A bitmap is compared
-// pixel by pixel (two bytes, high first), any other part byte by byte.
-struct PartDifference {
-  size_t part;     // index in the parts compared against
+// A segment of the image that the dump holds otherwise. A bitmap is
+// compared pixel by pixel (two bytes, high first), any other segment byte by
+// byte.
+struct SegmentDifference {
+  size_t segment;  // index in the segments compared against
   uint32_t count;  // pixels (bytes) that differ
-  uint32_t first;  // the first of them, from the part's start
+  uint32_t first;  // the first of them, from the segment's start
   uint16_t dump_value, image_value;
 };
 
-// Compares a dump, given in pieces of any size as they were read, with the
-// image's parts from offset 0.
+// Compares a dump, given in blocks as read_in_blocks reads them, with the
+// image's segments from offset 0.
 class DumpComparer {
  public:
-  explicit DumpComparer(const std::vector<ImageSegment>& parts);
+  explicit DumpComparer(const std::vector<ImageSegment>& segments);
 
-  // Compares the next size bytes of the dump, no more than remaining().
+  // Compares the next size bytes of the dump, no more than remaining(). Every
+  // block but the last has an even size, and every pixel array starts at an
+  // even offset (flash_image.h), so no pixel lies across two blocks; a last
+  // byte without its pair is where the dump ends.
   void feed(const uint8_t* data, size_t size);
 
   uint64_t length() const { return length_; }                // the image's
   uint64_t remaining() const { return length_ - taken_; }  // bytes of the image not yet given
-  const std::vector<PartDifference>& differences() const { return differences_; }
-  // The first part the dump does not hold whole: parts.size() once it holds them all.
-  size_t first_cut() const { return part_; }
+  const std::vector<SegmentDifference>& differences() const { return differences_; }
+  // The first segment the dump does not hold whole: segments.size() once it holds them all.
+  size_t first_cut() const { return segment_; }
 
  private:
   void compare_units(const uint8_t* dump, size_t units, size_t unit);
 
-  const std::vector<ImageSegment>& parts_;
+  const std::vector<ImageSegment>& segments_;
   uint64_t length_ = 0, taken_ = 0;
-  size_t part_ = 0;  // the part being compared, and how far
+  size_t segment_ = 0;  // the segment being compared, and how far
   uint32_t at_ = 0;
-  uint8_t partial_[2] = {};  // a pixel's first byte, when a piece ended between its two
-  size_t partial_size_ = 0;
-  std::vector<PartDifference> differences_;
+  std::vector<SegmentDifference> differences_;
 };
 
 // Reads the file at path ("-": standard input, called so in messages) in
-// blocks of 64 KiB until its end or most bytes, giving each block to take as
-// it comes. False, with error set to "<path>: <reason>", when it cannot be
-// opened or a read fails.
+// blocks of 64 KiB until its end or most bytes, giving each block to take
+// once it is full: only the last may be shorter, whatever the reads return.
+// False, with error set to "<path>: <reason>", when it cannot be opened or a
+// read fails.
 bool read_in_blocks(const std::string& path, uint64_t most, const std::function<void(const uint8_t*, size_t)>& take,
                     std::string& error);
 
 // Reads the dump at path ("-": standard input) as far as the image goes and
 // prints the outcome to out: one line when it holds the image; otherwise a
-// line per part that differs, one for a dump that ends early, and a total.
+// line per segment that differs, one for a dump that ends early, and a total.
 // Returns 0 when the dump holds the image, 1 when it does not, and -1 when
 // it cannot be read, with error set to "<path>: <reason>".
-int verify_dump(const std::string& path, const std::vector<ImageSegment>& parts, std::FILE* out, std::string& error);
+int verify_dump(const std::string& path, const std::vector<ImageSegment>& segments, std::FILE* out,
+                std::string& error);
 
 }  // namespace catalogue

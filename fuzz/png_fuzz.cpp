@@ -1,5 +1,5 @@
 // libFuzzer target: bytes taken as a PNG through the converter's path, first
-// art::read_png alone, then `bitmapc pixels` itself on a one-bitmap run of the
+// toolkit::read_png alone, then `bitmapc pixels` itself on a one-bitmap run of the
 // matching size (or of a wrong one), with what each promises checked:
 //
 // - read_png either gives an image of a sane size or fails with one line that
@@ -106,11 +106,11 @@ void make_scratch() {
 
   // The sizes come from the real manifest, so the size check is fuzzed
   // against the sizes the build actually takes.
-  art::Manifest real;
+  toolkit::Manifest real;
   std::string error;
-  if (!art::load_manifest(ART_MANIFEST, real, error)) broken(error);
+  if (!toolkit::load_manifest(ART_MANIFEST, real, error)) broken(error);
   std::set<std::pair<int, int>> sizes;
-  for (const art::Run& run : real.runs) sizes.insert({run.width, run.height});
+  for (const toolkit::Run& run : real.runs) sizes.insert({run.width, run.height});
 
   std::string text;
   for (const auto& size : sizes) {
@@ -228,9 +228,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // read_png alone.
   const std::string probe = scratch.dir + "/probe.png";
   write_bytes(probe, data, size);
-  art::Image565 image;
+  toolkit::Image565 image;
   std::string error;
-  const bool read = art::read_png(probe, image, error);
+  const bool read = toolkit::read_png(probe, image, error);
   std::remove(probe.c_str());
   if (read) {
     if (image.width < 1 || image.height < 1 || image.width > 4096 || image.height > 4096)
@@ -267,7 +267,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (should_pass) {
     if (status != 0) broken("pixels refused a " + run + " bitmap that read_png accepts");
     std::vector<uint8_t> expected;
-    art::append_bytes(image, expected);
+    toolkit::append_bytes(image, expected);
     if (written != expected) broken("pixels wrote other bytes than the image's");
   } else {
     if (status != 1) broken("pixels returned " + std::to_string(status) + " for a bitmap it must refuse");

@@ -25,13 +25,13 @@ namespace {
 class ArtNudge : public testing::TestWithParam<std::string> {};
 
 TEST_P(ArtNudge, NoPixelMovesWhenEveryLibmResultIsOneUlpOff) {
-  const art::Manifest manifest = testing_support::load_art_manifest();
-  const art::Run* run = manifest.find(GetParam());
+  const toolkit::Manifest manifest = testing_support::load_art_manifest();
+  const toolkit::Run* run = manifest.find(GetParam());
   ASSERT_NE(run, nullptr);
   if (!run->by_artgen) GTEST_SKIP() << "run '" << run->name << "' is drawn by hand";
   const art::RunDrawer* drawer = art::find_drawer(run->name);
   ASSERT_NE(drawer, nullptr);
-  auto draw = [&](int nudge, int i, art::Image565& image) {
+  auto draw = [&](int nudge, int i, toolkit::Image565& image) {
     art::math::nudge = nudge;
     std::string error;
     const bool drawn = art::draw_bitmap(*drawer, *run, i, image, error);
@@ -41,10 +41,10 @@ TEST_P(ArtNudge, NoPixelMovesWhenEveryLibmResultIsOneUlpOff) {
   };
   for (int direction : {+1, -1})
     for (int i = 0; i < run->count; ++i) {
-      const std::string path = art::bitmap_path(manifest, *run, i);
-      art::Image565 committed, nudged, drawing;
+      const std::string path = toolkit::bitmap_path(manifest, *run, i);
+      toolkit::Image565 committed, nudged, drawing;
       std::string error;
-      ASSERT_TRUE(art::read_png(path, committed, error)) << error;
+      ASSERT_TRUE(toolkit::read_png(path, committed, error)) << error;
       if (!draw(direction, i, nudged)) return;
       if (nudged.pixels == committed.pixels) continue;
       // A file that is not the drawing to begin with, edited by hand, says
@@ -76,7 +76,7 @@ TEST_P(ArtNudge, NoPixelMovesWhenEveryLibmResultIsOneUlpOff) {
 
 std::vector<std::string> run_names() {
   std::vector<std::string> names;
-  for (const art::Run& run : testing_support::load_art_manifest().runs) names.push_back(run.name);
+  for (const toolkit::Run& run : testing_support::load_art_manifest().runs) names.push_back(run.name);
   return names;
 }
 

@@ -16,10 +16,10 @@
 
 namespace {
 
-art::Image565 read(const std::string& path) {
-  art::Image565 image;
+toolkit::Image565 read(const std::string& path) {
+  toolkit::Image565 image;
   std::string error;
-  EXPECT_TRUE(art::read_png(path, image, error)) << error;
+  EXPECT_TRUE(toolkit::read_png(path, image, error)) << error;
   return image;
 }
 
@@ -29,20 +29,20 @@ art::Image565 read(const std::string& path) {
 // must also be the bytes artgen writes, so that a run handed back to artgen
 // comes back as committed; a change of the encoder shows here.
 TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
-  const art::Manifest manifest = testing_support::load_art_manifest();
+  const toolkit::Manifest manifest = testing_support::load_art_manifest();
   testing_support::TempDir out;
   auto r = testing_support::run_process({ARTGEN_PATH, ART_MANIFEST, out.path()});
   ASSERT_EQ(r.exit_status, 0) << r.err;
   // The regenerated tree reads with the same manifest, pointed at its copy.
-  art::Manifest regenerated = manifest;
+  toolkit::Manifest regenerated = manifest;
   regenerated.path = out / "manifest.txt";
   const int named = 4;
-  for (const art::Run& run : manifest.runs) {
+  for (const toolkit::Run& run : manifest.runs) {
     if (!run.by_artgen) continue;
     std::string files, encoded;
     int changed = 0, reencoded = 0;
     for (int i = 0; i < run.count; ++i) {
-      const std::string committed = art::bitmap_path(manifest, run, i), drawn = art::bitmap_path(regenerated, run, i);
+      const std::string committed = toolkit::bitmap_path(manifest, run, i), drawn = toolkit::bitmap_path(regenerated, run, i);
       const std::string d = testing_support::drawing_difference(read(committed), read(drawn));
       if (!d.empty() && ++changed <= named) files += "  " + testing_support::in_tree(committed) + ": " + d + "\n";
       if (d.empty() && testing_support::read_file(committed) != testing_support::read_file(drawn) &&
@@ -75,7 +75,7 @@ TEST(Art, TheDrawingProgramReproducesTheCommittedPictures) {
 
 // "" when the bytes hold each pixel value of the picture, high byte first,
 // row by row; else the first pixel that they do not.
-std::string first_misplaced_pixel(const art::Image565& picture, const uint8_t* bytes) {
+std::string first_misplaced_pixel(const toolkit::Image565& picture, const uint8_t* bytes) {
   for (int y = 0; y < picture.height; ++y)
     for (int x = 0; x < picture.width; ++x) {
       const uint16_t value = picture.at(x, y);
@@ -90,15 +90,15 @@ std::string first_misplaced_pixel(const art::Image565& picture, const uint8_t* b
 }
 
 TEST(Art, TheProgramCarriesThePicturesHighByteFirst) {
-  const art::Manifest manifest = testing_support::load_art_manifest();
+  const toolkit::Manifest manifest = testing_support::load_art_manifest();
   ASSERT_EQ(manifest.runs.size(), bitmap_run_count);
   for (size_t r = 0; r < bitmap_run_count; ++r) {
-    const art::Run& run = manifest.runs[r];
+    const toolkit::Run& run = manifest.runs[r];
     ASSERT_EQ(run.name, bitmap_runs[r].name);
     ASSERT_EQ(run.count, bitmap_runs[r].count);
     for (int i = 0; i < run.count; ++i) {
-      const std::string path = art::bitmap_path(manifest, run, i);
-      const art::Image565 image = read(path);
+      const std::string path = toolkit::bitmap_path(manifest, run, i);
+      const toolkit::Image565 image = read(path);
       const sBITMAP& record = bitmap_runs[r].records[i];
       ASSERT_EQ(record.width, image.width) << path;
       ASSERT_EQ(record.height, image.height) << path;

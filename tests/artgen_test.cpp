@@ -40,10 +40,10 @@ struct Tree {
   }
 };
 
-art::Image565 read(const std::string& path) {
-  art::Image565 image;
+toolkit::Image565 read(const std::string& path) {
+  toolkit::Image565 image;
   std::string error;
-  EXPECT_TRUE(art::read_png(path, image, error)) << error;
+  EXPECT_TRUE(toolkit::read_png(path, image, error)) << error;
   return image;
 }
 
@@ -138,12 +138,12 @@ TEST(Artgen, WritesOnlyTheFilesWhosePixelsChanged) {
   ProcessResult first = t.artgen({t.manifest, out, "digits_cool"});
   ASSERT_EQ(first.exit_status, 0) << first.err;
   const std::string run = out + "/digits_cool/";
-  const art::Image565 one = read(run + "01.png");
+  const toolkit::Image565 one = read(run + "01.png");
   // 01.png spoiled; 02.png saved again by an image editor, as a palette PNG
   // with a gamma chunk, showing the same pixels.
   std::string error;
-  ASSERT_TRUE(art::write_png(run + "01.png", art::Image565(9, 12, 0xF800), error)) << error;
-  const art::Image565 two = read(run + "02.png");
+  ASSERT_TRUE(toolkit::write_png(run + "01.png", toolkit::Image565(9, 12, 0xF800), error)) << error;
+  const toolkit::Image565 two = read(run + "02.png");
   testing_support::PngPicture palette;
   palette.width = two.width;
   palette.height = two.height;
@@ -151,7 +151,7 @@ TEST(Artgen, WritesOnlyTheFilesWhosePixelsChanged) {
   palette.gamma = 0.45455;
   for (uint16_t p : two.pixels) {
     palette.samples.push_back(static_cast<unsigned>(palette.palette.size()));
-    palette.palette.push_back({art::red8(p), art::green8(p), art::blue8(p)});
+    palette.palette.push_back({toolkit::red8(p), toolkit::green8(p), toolkit::blue8(p)});
   }
   ASSERT_LE(palette.palette.size(), 256u);
   testing_support::write_png_file(run + "02.png", palette);
@@ -174,16 +174,16 @@ TEST(Artgen, WritesOnlyTheFilesWhosePixelsChanged) {
 }
 
 // Drawers of a run that ask for what cannot be drawn as asked.
-art::Image565 caption(int, int, int width, int height, const std::string& text) {
+toolkit::Image565 caption(int, int, int width, int height, const std::string& text) {
   art::Canvas canvas = art::screen::background(width, height);
   art::screen::caption(canvas, {"PLEASE", text}, art::palette::white);
   return canvas.to_image();
 }
-art::Image565 caption_locked_bang(int i, int n, int w, int h) { return caption(i, n, w, h, "LOCKED!"); }
-art::Image565 caption_lower_case(int i, int n, int w, int h) { return caption(i, n, w, h, "Locked"); }
-art::Image565 caption_with_space(int i, int n, int w, int h) { return caption(i, n, w, h, "NOW LOCKED"); }
-art::Image565 wrong_size(int, int, int, int) { return art::Image565(9, 12); }
-art::Image565 farewell_in_digits(int, int, int width, int height) {
+toolkit::Image565 caption_locked_bang(int i, int n, int w, int h) { return caption(i, n, w, h, "LOCKED!"); }
+toolkit::Image565 caption_lower_case(int i, int n, int w, int h) { return caption(i, n, w, h, "Locked"); }
+toolkit::Image565 caption_with_space(int i, int n, int w, int h) { return caption(i, n, w, h, "NOW LOCKED"); }
+toolkit::Image565 wrong_size(int, int, int, int) { return toolkit::Image565(9, 12); }
+toolkit::Image565 farewell_in_digits(int, int, int width, int height) {
   art::Canvas canvas(width, height);
   art::Canvas::text_width("GOODBYE 2", 2);
   return canvas.to_image();
@@ -201,7 +201,7 @@ TEST(Artgen, RefusesADrawingItCannotMakeAsAsked) {
       {wrong_size, "run 'lock', bitmap 3: drawn at 9 x 12, the manifest says 80 x 160"},
       {caption_with_space, ""},
   };
-  art::Run run;
+  toolkit::Run run;
   run.name = "lock";
   run.width = 80;
   run.height = 160;
@@ -209,7 +209,7 @@ TEST(Artgen, RefusesADrawingItCannotMakeAsAsked) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.error);
     const art::RunDrawer drawer{"lock", c.draw};
-    art::Image565 image;
+    toolkit::Image565 image;
     std::string error;
     EXPECT_EQ(art::draw_bitmap(drawer, run, 3, image, error), c.error.empty());
     EXPECT_EQ(error, c.error);

@@ -5,10 +5,12 @@
 
 #include <cstdio>
 #include <functional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "art_manifest.h"
 #include "png_fixtures.h"
 #include "process.h"
 
@@ -26,8 +28,8 @@ const char kManifest[] =
     "flag   3 2 2 table    hand    two frames of a flag\n"
     "other  4 4 1 outside  artgen  a run whose folder is absent\n";
 
-art::Image565 image(int width, int height, const std::vector<uint16_t>& pixels) {
-  art::Image565 im(width, height);
+toolkit::Image565 image(int width, int height, const std::vector<uint16_t>& pixels) {
+  toolkit::Image565 im(width, height);
   im.pixels = pixels;
   return im;
 }
@@ -41,7 +43,7 @@ const std::vector<uint8_t> kFlagBytes = {
     0x00, 0x1F, 0xF8, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x07, 0xE0, 0xAB, 0xCD,  // frame 1
 };
 
-void write_art(const std::string& path, const art::Image565& im) {
+void write_art(const std::string& path, const toolkit::Image565& im) {
   testing_support::write_png_file(path, testing_support::rgb8_picture(im));
 }
 
@@ -168,6 +170,24 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
        },
        "manifest.txt", "flag", "manifest.txt:4: drawn 'gimp' is neither 'artgen' nor 'hand'"},
       {"a missing manifest", [](Tree&) {}, "nowhere.txt", "flag", "nowhere.txt: cannot open the manifest"},
+      {"a run outside the table of two bitmaps",
+       [](Tree& t) {
+         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pair 3 2 2 outside hand two\n");
+       },
+       "manifest.txt", "flag", "manifest.txt:4: run 'pair' is outside the table, so it must hold exactly 1 bitmap"},
+      {"more table entries than an index names",
+       [](Tree& t) {
+         std::string text = kManifest;  // 2 entries, and 662 runs of 99
+         for (int i = 0; i < 662; ++i) text += "r" + std::to_string(i) + " 1 1 99 table hand a run\n";
+         testing_support::write_file(t.art + "/manifest.txt", text);
+       },
+       "manifest.txt", "flag", "manifest.txt: the table runs hold 65540 bitmaps, more than a table index can name"},
+      {"a PNG in no run's folder",
+       [](Tree& t) {
+         Tree::mkdir(t.art + "/flag/old");
+         write_art(t.art + "/flag/old/00.png", image(3, 2, kFrame0));
+       },
+       "manifest.txt", "flag", "flag/old/00.png: not part of any run of $ART/manifest.txt"},
   };
   for (const Case& c : cases) {
     for (bool stale : {false, true}) {
@@ -176,8 +196,10 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
       c.spoil(t);
       if (stale) testing_support::write_file(t.out, "old pixels");
       ProcessResult r = t.pixels(t.art + "/" + c.manifest, c.run);
+      std::string expected = c.expected;
+      if (expected.find("$ART") != std::string::npos) expected.replace(expected.find("$ART"), 4, t.art);
       EXPECT_EQ(r.exit_status, 1);
-      EXPECT_EQ(r.err, "bitmapc: " + t.art + "/" + c.expected + "\n");
+      EXPECT_EQ(r.err, "bitmapc: " + t.art + "/" + expected + "\n");
       EXPECT_EQ(r.out, "");
       EXPECT_EQ(testing_support::list_dir(t.out_dir), std::vector<std::string>{});  // no output, no temporary file
     }
@@ -225,6 +247,34 @@ TEST(BitmapcPixels, UsageErrorsExitTwo) {
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(testing_support::file_exists(t.out));
   }
+}
+
+// The committed manifest read and written back: every line that declares a
+// run, its words one space apart, comes back from the runs the loader read,
+// and each run knows its line.
+TEST(Manifest, WritesBackTheLinesItRead) {
+  std::vector<std::string> declared;
+  std::vector<int> lines;
+  std::istringstream text(testing_support::read_file(ART_MANIFEST));
+  std::string line;
+  for (int number = 1; std::getline(text, line); ++number) {
+    std::istringstream words(line.substr(0, line.find('#')));
+    std::string word, joined;
+    while (words >> word) joined += (joined.empty() ? "" : " ") + word;
+    if (joined.empty()) continue;
+    declared.push_back(joined);
+    lines.push_back(number);
+  }
+  std::vector<std::string> written;
+  std::vector<int> read_lines;
+  for (const toolkit::Run& run : testing_support::load_art_manifest().runs) {
+    written.push_back(run.name + " " + std::to_string(run.width) + " " + std::to_string(run.height) + " " +
+                      std::to_string(run.count) + (run.in_table ? " table" : " outside") +
+                      (run.by_artgen ? " artgen " : " hand ") + run.description);
+    read_lines.push_back(run.line);
+  }
+  EXPECT_EQ(written, declared);
+  EXPECT_EQ(read_lines, lines);
 }
 
 }  // namespace

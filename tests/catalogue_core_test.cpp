@@ -80,23 +80,22 @@ TEST(BitmapNames, EveryNameGivenFindsItsBitmap) {
   }
 }
 
-// A dump compared in pieces of any size, as reads from a pipe or a device
-// return them, across parts that are no bitmap and odd in length, so that
-// a pixel can lie across two pieces.
-TEST(Verify, NamesEachPartThatDiffersWhateverPiecesTheDumpComesIn) {
+// A dump compared in blocks of any even size, across segments that are no
+// bitmap, and ending one byte into a pixel.
+TEST(Verify, NamesEachSegmentThatDiffersWhateverBlocksTheDumpComesIn) {
   const uint8_t pixels[] = {0x80, 0xEC, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x01};  // 2 x 2
-  const uint8_t record[] = {'I', 'D', 3};
+  const uint8_t record[] = {'I', 'D', 3, '!'};
   const sBITMAP b{2, 2, pixels};
   const std::vector<catalogue::ImageSegment> parts = {{"7 run:3", &b, 0, pixels, 8},
-                                                      {"record", nullptr, 8, record, 3},
-                                                      {"8 run:4", &b, 11, pixels, 8}};
-  std::string dump = std::string(reinterpret_cast<const char*>(pixels), 8) + "ID\x03" +
+                                                      {"record", nullptr, 8, record, 4},
+                                                      {"8 run:4", &b, 12, pixels, 8}};
+  std::string dump = std::string(reinterpret_cast<const char*>(pixels), 8) + "ID\x03!" +
                      std::string(reinterpret_cast<const char*>(pixels), 8);
   dump[7] = 0x02;    // 7 run:3, (1, 1)
-  dump[10] = 0x04;   // the record's last byte
-  dump[14] = 0x35;   // 8 run:4, (1, 0), its second byte
-  dump[15] = 0x00;   // and (0, 1)
-  for (size_t piece : {size_t{1}, size_t{2}, size_t{5}, size_t{19}}) {
+  dump[10] = 0x04;   // the record's third byte
+  dump[15] = 0x35;   // 8 run:4, (1, 0), its second byte
+  dump[16] = 0x00;   // and (0, 1)
+  for (size_t piece : {size_t{2}, size_t{4}, size_t{6}, size_t{20}}) {
     catalogue::DumpComparer comparer(parts);
     for (size_t at = 0; at < dump.size(); at += piece)
       comparer.feed(reinterpret_cast<const uint8_t*>(dump.data()) + at, std::min(piece, dump.size() - at));
@@ -104,18 +103,19 @@ TEST(Verify, NamesEachPartThatDiffersWhateverPiecesTheDumpComesIn) {
     EXPECT_EQ(comparer.first_cut(), 3u);
     const auto& d = comparer.differences();
     ASSERT_EQ(d.size(), 3u) << "pieces of " << piece;
-    const catalogue::PartDifference expected[] = {{0, 1, 3, 0x0002, 0x0001}, {1, 1, 2, 0x04, 0x03}, {2, 2, 1, 0x1235, 0x1234}};
+    const catalogue::SegmentDifference expected[] = {{0, 1, 3, 0x0002, 0x0001}, {1, 1, 2, 0x04, 0x03}, {2, 2, 1, 0x1235, 0x1234}};
     for (size_t i = 0; i < 3; ++i) {
-      EXPECT_EQ(d[i].part, expected[i].part) << "pieces of " << piece << ", difference " << i;
+      EXPECT_EQ(d[i].segment, expected[i].segment) << "pieces of " << piece << ", difference " << i;
       EXPECT_EQ(d[i].count, expected[i].count) << "pieces of " << piece << ", difference " << i;
       EXPECT_EQ(d[i].first, expected[i].first) << "pieces of " << piece << ", difference " << i;
       EXPECT_EQ(d[i].dump_value, expected[i].dump_value) << "pieces of " << piece << ", difference " << i;
       EXPECT_EQ(d[i].image_value, expected[i].image_value) << "pieces of " << piece << ", difference " << i;
     }
   }
-  // As the command says it, a part that is no bitmap by its own name, byte by byte.
+  // As the command says it, a segment that is no bitmap by its own name, byte
+  // by byte; the dump ends one byte into 8 run:4's third pixel.
   testing_support::TempDir dir;
-  testing_support::write_file(dir / "dump.bin", dump.substr(0, 16));
+  testing_support::write_file(dir / "dump.bin", dump.substr(0, 17));
   std::FILE* out = std::tmpfile();
   ASSERT_NE(out, nullptr);
   std::string error;
@@ -125,9 +125,9 @@ TEST(Verify, NamesEachPartThatDiffersWhateverPiecesTheDumpComesIn) {
   printed.resize(std::fread(printed.data(), 1, printed.size(), out));
   std::fclose(out);
   EXPECT_EQ(printed, "7 run:3: 1 of 4 pixels differs, first at (1, 1): 0002 where the image has 0001\n"
-                     "record: 1 of 3 bytes differs, first at byte 2: 04 where the image has 03\n"
+                     "record: 1 of 4 bytes differs, first at byte 2: 04 where the image has 03\n"
                      "8 run:4: 1 of 4 pixels differs, first at (1, 0): 1235 where the image has 1234\n" +
-                         dir / "dump.bin" + ": 3 bytes short of the flash image's 19: 8 run:4 is cut\n" +
+                         dir / "dump.bin" + ": 3 bytes short of the flash image's 20: 8 run:4 is cut\n" +
                          dir / "dump.bin" + ": not the flash image: 3 of its 3 parts differ\n");
 }
 
@@ -173,22 +173,22 @@ TEST(CataloguePage, CarriesEachRunsBytesAndNoMarkupFromNames) {
 }
 
 // Noise, flat colour, stripes and gradients, rows repeated and not.
-art::Image565 test_image(int width, int height, unsigned seed) {
+toolkit::Image565 test_image(int width, int height, unsigned seed) {
   std::mt19937 random(seed);
-  art::Image565 image(width, height);
+  toolkit::Image565 image(width, height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       uint16_t v;
       if (y < height / 4) v = static_cast<uint16_t>(random());
       else if (y < height / 2) v = 0x1082;
       else if (y < 3 * height / 4) v = x % 3 ? 0xFFFF : 0xF800;
-      else v = art::pack565(static_cast<unsigned>(x) % 32, static_cast<unsigned>(y) % 64, static_cast<unsigned>(x + y) % 32);
+      else v = toolkit::pack565(static_cast<unsigned>(x) % 32, static_cast<unsigned>(y) % 64, static_cast<unsigned>(x + y) % 32);
       image.at(x, y) = v;
     }
   return image;
 }
 
-testing_support::Picture picture_of(const art::Image565& image) {
+testing_support::Picture picture_of(const toolkit::Image565& image) {
   testing_support::Picture p{static_cast<uint32_t>(image.width), static_cast<uint32_t>(image.height), {}};
   for (uint16_t v : image.pixels) p.rgb.push_back(testing_support::rgb_of(v));
   return p;
@@ -196,10 +196,10 @@ testing_support::Picture picture_of(const art::Image565& image) {
 
 TEST(PngEncode, StillPicturesReadBackExactly) {
   for (auto [w, h] : {std::pair{1, 1}, {37, 23}, {240, 8}}) {
-    const art::Image565 image = test_image(w, h, static_cast<unsigned>(w * h));
+    const toolkit::Image565 image = test_image(w, h, static_cast<unsigned>(w * h));
     std::vector<uint8_t> png;
     std::string error;
-    ASSERT_TRUE(art::encode_png(image, art::Compression::smallest, png, error)) << error;
+    ASSERT_TRUE(toolkit::encode_png(image, toolkit::Compression::smallest, png, error)) << error;
     const std::string bytes(png.begin(), png.end());
     testing_support::Picture read;
     ASSERT_EQ(testing_support::read_with_libpng(bytes, read), "");
@@ -215,10 +215,10 @@ TEST(PngEncode, StillPicturesReadBackExactly) {
 TEST(PngEncode, RefusesWhatItCannotPicture) {
   std::vector<uint8_t> out;
   std::string error;
-  EXPECT_FALSE(art::encode_png(art::Image565(0, 5), art::Compression::quick, out, error));
-  EXPECT_FALSE(art::encode_apng({}, 15, out, error));
-  EXPECT_FALSE(art::encode_apng({art::Image565(3, 3), art::Image565(3, 4)}, 15, out, error));
-  EXPECT_FALSE(art::encode_apng({art::Image565(3, 3)}, 0, out, error));
+  EXPECT_FALSE(toolkit::encode_png(toolkit::Image565(0, 5), toolkit::Compression::quick, out, error));
+  EXPECT_FALSE(toolkit::encode_apng({}, 15, out, error));
+  EXPECT_FALSE(toolkit::encode_apng({toolkit::Image565(3, 3), toolkit::Image565(3, 4)}, 15, out, error));
+  EXPECT_FALSE(toolkit::encode_apng({toolkit::Image565(3, 3)}, 0, out, error));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ struct Style {
 };
 const Style kStyles[] = {{"warm", art::draw_digits_warm}, {"cool", art::draw_digits_cool}};
 
-art::Image565 draw(const Style& style, int digit) { return style.draw(digit, kDigits, kWidth, kHeight); }
+toolkit::Image565 draw(const Style& style, int digit) { return style.draw(digit, kDigits, kWidth, kHeight); }
 
 struct Rgb {
   int r, g, b;  // the panel's 5-, 6- and 5-bit channels
@@ -47,7 +47,7 @@ std::string hex(uint16_t p) {
 }
 
 // A style's full ink in row y: the brightest pixel of its 0 in that row.
-uint16_t full_ink(const art::Image565& zero, int y) {
+uint16_t full_ink(const toolkit::Image565& zero, int y) {
   uint16_t best = 0;
   for (int x = 0; x < kWidth; ++x)
     if (brightness(zero.at(x, y)) > brightness(best)) best = zero.at(x, y);
@@ -58,7 +58,7 @@ TEST(DigitArt, EveryDigitIsAGlyphOnBlack) {
   for (const Style& style : kStyles)
     for (int d = 0; d < kDigits; ++d) {
       SCOPED_TRACE(std::string(style.name) + " " + std::to_string(d));
-      art::Image565 image = draw(style, d);
+      toolkit::Image565 image = draw(style, d);
       ASSERT_EQ(image.width, kWidth);
       ASSERT_EQ(image.height, kHeight);
       ASSERT_EQ(image.pixels.size(), static_cast<size_t>(kWidth * kHeight));
@@ -72,7 +72,7 @@ TEST(DigitArt, EveryDigitIsAGlyphOnBlack) {
 
 TEST(DigitArt, BothStylesShareEveryGlyphsShape) {
   for (int d = 0; d < kDigits; ++d) {
-    art::Image565 warm = draw(kStyles[0], d), cool = draw(kStyles[1], d);
+    toolkit::Image565 warm = draw(kStyles[0], d), cool = draw(kStyles[1], d);
     for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x)
         EXPECT_EQ(warm.at(x, y) != 0, cool.at(x, y) != 0)
@@ -97,9 +97,9 @@ TEST(DigitArt, DigitsAreDistinctGlyphs) {
 // outshines it.
 TEST(DigitArt, EveryGlyphIsInkedWithItsStylesRowColours) {
   for (const Style& style : kStyles) {
-    art::Image565 zero = draw(style, 0);
+    toolkit::Image565 zero = draw(style, 0);
     for (int d = 1; d < kDigits; ++d) {
-      art::Image565 image = draw(style, d);
+      toolkit::Image565 image = draw(style, d);
       for (int y = 0; y < kHeight; ++y) {
         uint16_t ink = full_ink(zero, y);
         Rgb full = channels(ink);
@@ -141,7 +141,7 @@ TEST(DigitArt, GradientsRunFromTopToBottomColour) {
 TEST(DigitArt, IndexOutsideTheDigitsDrawsBlank) {
   for (const Style& style : kStyles)
     for (int index : {-1, kDigits, 1000}) {
-      art::Image565 image = style.draw(index, kDigits, kWidth, kHeight);
+      toolkit::Image565 image = style.draw(index, kDigits, kWidth, kHeight);
       ASSERT_EQ(image.pixels.size(), static_cast<size_t>(kWidth * kHeight));
       for (uint16_t p : image.pixels) EXPECT_EQ(p, 0x0000) << style.name << " index " << index;
     }

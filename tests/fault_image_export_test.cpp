@@ -140,7 +140,7 @@ TEST(ImageExportFaults, AWorkingDirectoryRemovedBeforeTheRunIsAnOpenError) {
 // dynamically linked build (the sanitizer one) cannot even load under that
 // limit: its loader needs a descriptor of its own.
 TEST(ImageExportFaults, NoDescriptorLeftIsAnOpenError) {
-  if (!IMAGE_EXPORT_STATIC) GTEST_SKIP() << "image_export is linked dynamically: its loader needs a descriptor";
+  if (!DEVICE_BITMAPS_STATIC) GTEST_SKIP() << "image_export is linked dynamically: its loader needs a descriptor";
   TempDir dir;
   ProcessOptions options;
   options.cwd = dir.path();

@@ -33,8 +33,8 @@ const std::string kRecord =
     "#include <stdint.h>\n"
     "typedef const struct flash_bitmap { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n";
 
-// The image ends in its 16-byte record.
-constexpr size_t kRecordSize = 16;
+// The image ends in its 16-byte trailer.
+constexpr size_t kTrailerSize = 16;
 
 // The standard CRC-32 (reflected, polynomial 0xEDB88320), bit by bit.
 uint32_t crc32_of(const std::string& bytes) {
@@ -147,7 +147,7 @@ class FirmwareFiles : public testing::Test {
     }
     char head[96];
     std::snprintf(head, sizeof head, "length %zu crc32 %08lx entries %u\n", bytes.size(),
-                  static_cast<unsigned long>(crc32_of(bytes.substr(0, bytes.size() - kRecordSize))), entries);
+                  static_cast<unsigned long>(crc32_of(bytes.substr(0, bytes.size() - kTrailerSize))), entries);
     std::string text = std::string(head) + "boot check ok, full check ok\n";
     const sBITMAP& b = *bitmap_table[269 + digit];
     text += "window 10 20 " + std::to_string(b.width) + " " + std::to_string(b.height) + "\n";
@@ -386,14 +386,14 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
   }
 
   // Images that are not this one. Another build's, with a bitmap changed and
-  // its own record: "BITMAPS", 1, then the length before the record and
+  // its own trailer: "BITMAPS", 1, then the length before the trailer and
   // their CRC-32, little-endian. And this one with a byte changed.
   const std::string bytes = read_file(image);
-  const size_t record = bytes.size() - kRecordSize;
+  const size_t trailer = bytes.size() - kTrailerSize;
   std::string other = bytes;
-  other[record / 3] = static_cast<char>(other[record / 3] ^ 0x40);
-  const uint32_t other_crc = crc32_of(other.substr(0, record));
-  for (unsigned i = 0; i < 4; ++i) other[record + 12 + i] = static_cast<char>(other_crc >> (8 * i));
+  other[trailer / 3] = static_cast<char>(other[trailer / 3] ^ 0x40);
+  const uint32_t other_crc = crc32_of(other.substr(0, trailer));
+  for (unsigned i = 0; i < 4; ++i) other[trailer + 12 + i] = static_cast<char>(other_crc >> (8 * i));
   const struct {
     const char* what;
     size_t changed;  // the byte flipped in this image, or npos for the other build's
@@ -401,7 +401,7 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
   } cases[] = {{"another build's image", std::string::npos, false},
                {"the first byte changed", 0, true},
                {"a middle byte changed", bytes.size() / 2, true},
-               {"the last pixel byte changed", record - 1, true},
+               {"the last pixel byte changed", trailer - 1, true},
                {"the last byte changed", bytes.size() - 1, false}};
   const std::string elf = first + "/firmware.elf";
   int n = 0;

@@ -1,5 +1,5 @@
 // The inputs under fuzz/regressions/, each one the fuzzer (or its reading of
-// libpng) found trouble with, through the converter's PNG path: art::read_png
+// libpng) found trouble with, through the converter's PNG path: toolkit::read_png
 // directly, and bitmapc pixels on a run holding the file. Each must be read
 // or refused with one line that names the file, and none may make the reader
 // claim memory by the hundred megabytes: they are files of a few hundred
@@ -49,9 +49,9 @@ TEST(PngFuzzRegressions, ReadPngReadsOrRefusesEachInOneLineWithoutAHugeAllocatio
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);
     const long before = peak_rss_kb();
-    art::Image565 image;
+    toolkit::Image565 image;
     std::string error;
-    const bool read = art::read_png(path, image, error);
+    const bool read = toolkit::read_png(path, image, error);
     const long grown_kb = peak_rss_kb() - before;
     EXPECT_LT(grown_kb, 64L * 1024) << "reading it raised the peak memory by " << grown_kb << " KB";
     if (read) {

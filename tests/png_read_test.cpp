@@ -18,13 +18,13 @@ using testing_support::TempDir;
 
 struct Reading {
   bool ok = false;
-  art::Image565 image;
+  toolkit::Image565 image;
   std::string error;
 };
 
 Reading read(const std::string& path) {
   Reading r;
-  r.ok = art::read_png(path, r.image, r.error);
+  r.ok = toolkit::read_png(path, r.image, r.error);
   return r;
 }
 
@@ -51,8 +51,8 @@ const std::vector<std::string> kLetterF = {
 const std::map<char, uint16_t> kLetterColours = {
     {'R', 0xF800}, {'B', 0x001F}, {'W', 0xFFFF}, {'G', 0x07E0}, {'K', 0x0000}};
 
-art::Image565 letter_f() {
-  art::Image565 image(static_cast<int>(kLetterF[0].size()), static_cast<int>(kLetterF.size()));
+toolkit::Image565 letter_f() {
+  toolkit::Image565 image(static_cast<int>(kLetterF[0].size()), static_cast<int>(kLetterF.size()));
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x)
       image.at(x, y) = kLetterColours.at(kLetterF[static_cast<size_t>(y)][static_cast<size_t>(x)]);
@@ -85,7 +85,7 @@ PngPicture picture(int width, int height, int colour_type, int bit_depth, std::v
 
 TEST(ReadPng, BitReplicatedArtComesBackExactly) {
   TempDir dir;
-  const art::Image565 expected = letter_f();
+  const toolkit::Image565 expected = letter_f();
   struct Case {
     const char* name;
     PngPicture png;
@@ -112,11 +112,11 @@ TEST(ReadPng, BitReplicatedArtComesBackExactly) {
 
 TEST(ReadPng, EveryChannelValueSurvivesTheFile) {
   // Row 0 every red value, row 1 every green value, row 2 every blue value.
-  art::Image565 ramps(64, 3);
+  toolkit::Image565 ramps(64, 3);
   for (unsigned x = 0; x < 64; ++x) {
-    ramps.at(static_cast<int>(x), 0) = art::pack565(x % 32, 0, 0);
-    ramps.at(static_cast<int>(x), 1) = art::pack565(0, x, 0);
-    ramps.at(static_cast<int>(x), 2) = art::pack565(0, 0, x % 32);
+    ramps.at(static_cast<int>(x), 0) = toolkit::pack565(x % 32, 0, 0);
+    ramps.at(static_cast<int>(x), 1) = toolkit::pack565(0, x, 0);
+    ramps.at(static_cast<int>(x), 2) = toolkit::pack565(0, 0, x % 32);
   }
   TempDir dir;
   Reading r = read_bytes(dir, testing_support::encode_png(testing_support::rgb8_picture(ramps)));
@@ -126,14 +126,14 @@ TEST(ReadPng, EveryChannelValueSurvivesTheFile) {
 
 TEST(Rgb565, BitReplicationThenRoundingReturnsTheValue) {
   for (unsigned v = 0; v < 32; ++v) {
-    const unsigned byte = art::expand5(v);
-    EXPECT_EQ(art::round_channel(byte, 255, 31), v) << v;
-    EXPECT_EQ(art::round_channel(byte * 257, 65535, 31), v) << v;  // the same art saved at 16 bits
+    const unsigned byte = toolkit::expand5(v);
+    EXPECT_EQ(toolkit::round_channel(byte, 255, 31), v) << v;
+    EXPECT_EQ(toolkit::round_channel(byte * 257, 65535, 31), v) << v;  // the same art saved at 16 bits
   }
   for (unsigned v = 0; v < 64; ++v) {
-    const unsigned byte = art::expand6(v);
-    EXPECT_EQ(art::round_channel(byte, 255, 63), v) << v;
-    EXPECT_EQ(art::round_channel(byte * 257, 65535, 63), v) << v;
+    const unsigned byte = toolkit::expand6(v);
+    EXPECT_EQ(toolkit::round_channel(byte, 255, 63), v) << v;
+    EXPECT_EQ(toolkit::round_channel(byte * 257, 65535, 63), v) << v;
   }
 }
 
@@ -227,7 +227,7 @@ TEST(ReadPng, AcceptsTheLargestSize) {
 }
 
 std::string good_png() {
-  art::Image565 image(6, 4, 0x001F);
+  toolkit::Image565 image(6, 4, 0x001F);
   image.at(1, 0) = 0xF800;
   return testing_support::encode_png(testing_support::rgb8_picture(image));
 }

@@ -14,10 +14,10 @@
 
 namespace testing_support {
 
-inline art::Manifest load_art_manifest() {
-  art::Manifest manifest;
+inline toolkit::Manifest load_art_manifest() {
+  toolkit::Manifest manifest;
   std::string error;
-  EXPECT_TRUE(art::load_manifest(ART_MANIFEST, manifest, error)) << error;
+  EXPECT_TRUE(toolkit::load_manifest(ART_MANIFEST, manifest, error)) << error;
   return manifest;
 }
 

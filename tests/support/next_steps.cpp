@@ -29,7 +29,7 @@ std::string art_dir() {
 // An RGB565 value and the colour an image editor shows for it.
 std::string colour(uint16_t p) {
   char text[24];
-  std::snprintf(text, sizeof text, "%04X (#%02X%02X%02X)", p, art::red8(p), art::green8(p), art::blue8(p));
+  std::snprintf(text, sizeof text, "%04X (#%02X%02X%02X)", p, toolkit::red8(p), toolkit::green8(p), toolkit::blue8(p));
   return text;
 }
 
@@ -41,11 +41,11 @@ std::string in_tree(const std::string& path) {
 }
 
 std::string art_file(const std::string& run, int index) {
-  art::Manifest manifest;
+  toolkit::Manifest manifest;
   manifest.path = ART_MANIFEST;
-  art::Run r;
+  toolkit::Run r;
   r.name = run;
-  return in_tree(art::bitmap_path(manifest, r, index));
+  return in_tree(toolkit::bitmap_path(manifest, r, index));
 }
 
 std::string refresh_golden_command() {
@@ -74,7 +74,7 @@ std::string rewrite_command(const std::string& run) {
   return in_source_tree("rm " + shell_word(in_tree(art_dir()) + "/" + run) + "/*.png && " + artgen_words(run));
 }
 
-std::string drawing_difference(const art::Image565& file, const art::Image565& drawing) {
+std::string drawing_difference(const toolkit::Image565& file, const toolkit::Image565& drawing) {
   if (file.width != drawing.width || file.height != drawing.height)
     return "the file is " + std::to_string(file.width) + " x " + std::to_string(file.height) + ", artgen draws " +
            std::to_string(drawing.width) + " x " + std::to_string(drawing.height);

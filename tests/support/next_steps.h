@@ -34,6 +34,6 @@ std::string rewrite_command(const std::string& run);
 
 // "" when the committed file shows the drawing, else one line: how many
 // pixels differ and the first of them, each value labelled with its source.
-std::string drawing_difference(const art::Image565& file, const art::Image565& drawing);
+std::string drawing_difference(const toolkit::Image565& file, const toolkit::Image565& drawing);
 
 }  // namespace testing_support

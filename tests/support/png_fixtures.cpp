@@ -107,14 +107,14 @@ std::string encode_png(const PngPicture& picture) {
   return bytes;
 }
 
-PngPicture rgb8_picture(const art::Image565& image) {
+PngPicture rgb8_picture(const toolkit::Image565& image) {
   PngPicture picture;
   picture.width = image.width;
   picture.height = image.height;
   for (uint16_t p : image.pixels) {
-    picture.samples.push_back(art::red8(p));
-    picture.samples.push_back(art::green8(p));
-    picture.samples.push_back(art::blue8(p));
+    picture.samples.push_back(toolkit::red8(p));
+    picture.samples.push_back(toolkit::green8(p));
+    picture.samples.push_back(toolkit::blue8(p));
   }
   return picture;
 }

@@ -32,7 +32,7 @@ std::string encode_png(const PngPicture& picture);
 
 // 8-bit RGB with each channel expanded by bit replication, the form our art
 // takes: it reads back as exactly image.
-PngPicture rgb8_picture(const art::Image565& image);
+PngPicture rgb8_picture(const toolkit::Image565& image);
 
 void write_png_file(const std::string& path, const PngPicture& picture);
 

@@ -18,6 +18,10 @@
 
 namespace art {
 
+// The programs' image type, in which the drawers hand over their pictures.
+using toolkit::Image565;
+using toolkit::pack565;
+
 constexpr float kPi = 3.14159265358979323846f;
 
 struct Vec2 {

@@ -5,16 +5,12 @@
 
 #include "palette.h"
 #include "shapes.h"
+#include "turn_3d.h"
 
 namespace art::logo {
 namespace {
 
 const Color kWarmWhite = hex(0xFFF6DE);
-
-// Light from the upper left and a little in front of the screen.
-struct Light {
-  float x = -0.48f, y = -0.62f, z = 0.62f;
-};
 
 Color fade(Color c, float brightness) { return mix(palette::charcoal, c, brightness); }
 
@@ -52,12 +48,9 @@ Color ring_metal(const Look& look, float x, float y) {
   float r = std::max(length(d), 1e-3f);
   float mid = (look.ring_outer + look.ring_inner) / 2, half = (look.ring_outer - look.ring_inner) / 2;
   float u = std::clamp((r - mid) / half, -0.95f, 0.95f);
-  float nx = d.x / r * u, ny = d.y / r * u, nz = std::sqrt(1 - u * u);
-  const Light l;
-  float lz = l.z + 1;  // half vector towards a viewer straight in front
-  float hl = std::sqrt(l.x * l.x + l.y * l.y + lz * lz);
-  float diffuse = std::max(0.0f, nx * l.x + ny * l.y + nz * l.z);
-  float shine = math::pow(std::max(0.0f, (nx * l.x + ny * l.y + nz * lz) / hl), 18.0f);
+  const turn::Vec3 normal{d.x / r * u, d.y / r * u, -std::sqrt(1 - u * u)};  // z away from the viewer
+  float diffuse = turn::logo_light().diffuse(normal);
+  float shine = turn::logo_light().specular(normal, 18.0f);
   Color base = mix(mix(palette::graphite, palette::steel, 0.5f), palette::silver, diffuse);
   return base + palette::white * (0.55f * shine);
 }

@@ -49,7 +49,7 @@ int number_width(int n) {
 void draw_number(Canvas& canvas, int n, int left, int top, Color ink) {
   std::string s = std::to_string(n < 0 ? 0 : n);
   for (char ch : s) {
-    const char* const* rows = label_glyph(ch);
+    const char* const* rows = toolkit::label_glyph(ch);
     for (int r = 0; r < kDigitHeight; ++r)
       for (int col = 0; col < kDigitWidth; ++col)
         if (rows[r][col] == '#') put(canvas, left + col, top + r, ink);

@@ -8,8 +8,8 @@
 
 namespace art::logo {
 
-constexpr int kDigitWidth = kLabelGlyphWidth;  // the label face of label_font.h
-constexpr int kDigitHeight = kLabelGlyphHeight;
+constexpr int kDigitWidth = toolkit::kLabelGlyphWidth;  // the label face of label_font.h
+constexpr int kDigitHeight = toolkit::kLabelGlyphHeight;
 
 // Width in pixels of n (n >= 0) set in the digit face, one blank column
 // between digits.

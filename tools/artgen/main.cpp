@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "contact_sheet.h"
 #include "manifest.h"
 #include "png_io.h"
 #include "runs.h"
@@ -46,25 +47,18 @@ const char kHelp[] =
 
 bool make_dir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0 || errno == EEXIST; }
 
-art::Image565 contact_sheet(const std::vector<art::Image565>& frames, int scale) {
-  const int gap = 2, per_row = frames[0].width > 50 ? 10 : 13;
-  int cols = std::min(per_row, static_cast<int>(frames.size()));
-  int rows = (static_cast<int>(frames.size()) + cols - 1) / cols;
-  int cw = frames[0].width * scale + gap, ch = frames[0].height * scale + gap;
-  art::Image565 sheet(cols * cw + gap, rows * ch + gap, 0x4208);
-  for (size_t i = 0; i < frames.size(); ++i) {
-    int ox = gap + static_cast<int>(i) % cols * cw, oy = gap + static_cast<int>(i) / cols * ch;
-    for (int y = 0; y < frames[i].height * scale; ++y)
-      for (int x = 0; x < frames[i].width * scale; ++x) sheet.at(ox + x, oy + y) = frames[i].at(x / scale, y / scale);
-  }
-  return sheet;
+// The sheet to look at while drawing: the frames at 3x on dark grey, ten
+// full screens or thirteen smaller pictures to a row, unlabelled.
+toolkit::Image565 drawing_sheet(const std::vector<toolkit::Image565>& frames) {
+  const int per_row = frames[0].width > 50 ? 10 : 13;
+  return toolkit::contact_sheet(frames, {}, {3, 2, std::min(per_row, static_cast<int>(frames.size())), 0x4208});
 }
 
 // True when path is a PNG that already shows exactly these pixels.
-bool already_drawn(const std::string& path, const art::Image565& image) {
-  art::Image565 existing;
+bool already_drawn(const std::string& path, const toolkit::Image565& image) {
+  toolkit::Image565 existing;
   std::string ignored;  // unreadable or absent: it is written
-  return art::read_png(path, existing, ignored) && existing.width == image.width &&
+  return toolkit::read_png(path, existing, ignored) && existing.width == image.width &&
          existing.height == image.height && existing.pixels == image.pixels;
 }
 
@@ -102,31 +96,31 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%sartgen --help says more\n", kUsage);
     return 2;
   }
-  art::Manifest manifest;
+  toolkit::Manifest manifest;
   std::string error;
-  if (!art::load_manifest(argv[arg], manifest, error)) {
+  if (!toolkit::load_manifest(argv[arg], manifest, error)) {
     std::fprintf(stderr, "artgen: %s\n", error.c_str());
     return 1;
   }
   std::string out_dir = argv[arg + 1];
   std::vector<std::string> wanted(argv + arg + 2, argv + argc);
   for (const std::string& name : wanted) {
-    const art::Run* run = manifest.find(name);
+    const toolkit::Run* run = manifest.find(name);
     if (!run) {
-      std::fprintf(stderr, "artgen: %s: no run named '%s'\n", art::shown_name(manifest.path).c_str(), name.c_str());
+      std::fprintf(stderr, "artgen: %s: no run named '%s'\n", toolkit::shown_name(manifest.path).c_str(), name.c_str());
       return 1;
     }
     if (!run->by_artgen) {
       std::fprintf(stderr, "artgen: %s:%d: run '%s' is drawn by hand; artgen does not overwrite it\n",
-                   art::shown_name(manifest.path).c_str(), run->line, name.c_str());
+                   toolkit::shown_name(manifest.path).c_str(), run->line, name.c_str());
       return 1;
     }
   }
   if (!make_dir(out_dir)) {
-    std::fprintf(stderr, "artgen: %s: %s\n", art::shown_name(out_dir).c_str(), std::strerror(errno));
+    std::fprintf(stderr, "artgen: %s: %s\n", toolkit::shown_name(out_dir).c_str(), std::strerror(errno));
     return 1;
   }
-  for (const art::Run& run : manifest.runs) {
+  for (const toolkit::Run& run : manifest.runs) {
     if (!wanted.empty() && std::find(wanted.begin(), wanted.end(), run.name) == wanted.end()) continue;
     if (!run.by_artgen) {
       std::printf("%s: drawn by hand, left alone\n", run.name.c_str());
@@ -134,11 +128,11 @@ int main(int argc, char** argv) {
     }
     const art::RunDrawer* drawer = art::find_drawer(run.name);
     if (!drawer) {
-      std::fprintf(stderr, "artgen: %s:%d: no drawer for run '%s'\n", art::shown_name(manifest.path).c_str(), run.line,
+      std::fprintf(stderr, "artgen: %s:%d: no drawer for run '%s'\n", toolkit::shown_name(manifest.path).c_str(), run.line,
                    run.name.c_str());
       return 1;
     }
-    std::vector<art::Image565> frames(static_cast<size_t>(run.count));
+    std::vector<toolkit::Image565> frames(static_cast<size_t>(run.count));
     for (int i = 0; i < run.count; ++i)
       if (!art::draw_bitmap(*drawer, run, i, frames[static_cast<size_t>(i)], error)) {
         std::fprintf(stderr, "artgen: %s\n", error.c_str());
@@ -146,16 +140,16 @@ int main(int argc, char** argv) {
       }
     if (sheet) {
       const std::string path = out_dir + "/" + run.name + ".png";
-      if (!art::write_png(path, contact_sheet(frames, 3), error)) {
+      if (!toolkit::write_png(path, drawing_sheet(frames), error)) {
         std::fprintf(stderr, "artgen: %s\n", error.c_str());
         return 1;
       }
-      std::printf("%s: sheet %s written\n", run.name.c_str(), art::shown_name(path).c_str());
+      std::printf("%s: sheet %s written\n", run.name.c_str(), toolkit::shown_name(path).c_str());
       continue;
     }
     std::string run_dir = out_dir + "/" + run.name;
     if (!make_dir(run_dir)) {
-      std::fprintf(stderr, "artgen: %s: %s\n", art::shown_name(run_dir).c_str(), std::strerror(errno));
+      std::fprintf(stderr, "artgen: %s: %s\n", toolkit::shown_name(run_dir).c_str(), std::strerror(errno));
       return 1;
     }
     std::vector<std::string> written;
@@ -164,12 +158,12 @@ int main(int argc, char** argv) {
       char file[16];
       std::snprintf(file, sizeof file, "%02d.png", i);
       const std::string path = run_dir + "/" + file;
-      const art::Image565& image = frames[static_cast<size_t>(i)];
+      const toolkit::Image565& image = frames[static_cast<size_t>(i)];
       if (already_drawn(path, image)) {
         ++left;
         continue;
       }
-      if (!art::write_png(path, image, error)) {
+      if (!toolkit::write_png(path, image, error)) {
         std::fprintf(stderr, "artgen: %s\n", error.c_str());
         return 1;
       }

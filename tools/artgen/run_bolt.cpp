@@ -91,14 +91,14 @@ struct Bevel {
 
 std::vector<Bevel> front_bevels(const Face& front, float angle) {
   Contour outline = bolt_outline();
-  float face_light = turn::diffuse(front.normal);
+  float face_light = turn::turning_light().diffuse(front.normal);
   std::vector<Bevel> bevels;
   for (size_t i = 0; i < outline.size(); ++i) {
     Vec2 a = outline[i], b = outline[(i + 1) % outline.size()];
     Vec2 d = (b - a) * (1 / length(b - a));
     Vec3 wall = turn::turn_y({d.y, -d.x, 0}, angle);
     Vec3 rim = turn::normalized(front.normal + wall * 0.9f);
-    bevels.push_back({a, b, {-d.y, d.x}, turn::diffuse(rim) - face_light});
+    bevels.push_back({a, b, {-d.y, d.x}, turn::turning_light().diffuse(rim) - face_light});
   }
   return bevels;
 }
@@ -122,27 +122,27 @@ Color front_colour(const Face& f, const std::vector<Bevel>& bevels, const Pose& 
   if (!pose.camera.unproject(s, f.corners[0], f.normal, hit)) return palette::bolt_amber;
   Vec3 local = turn::turn_y(hit, -pose.angle);
   float u = local.x / kBoltHeight, v = local.y / kBoltHeight;
-  float lit = turn::diffuse(f.normal);
+  float lit = turn::turning_light().diffuse(f.normal);
   float t = 0.64f + 0.3f * lit + 0.16f * sweep_light(hit) + 0.9f * bevel_lift(bevels, {u, v});
   Color base = turn::ramp(palette::bolt_ember, palette::bolt_amber, palette::bolt_yellow, t);
   // A soft sheen that slides along the face as it turns, brightest when the
   // face tips towards the light.
   float band = (u * 0.9f + v * 0.45f) - (-0.12f + 0.32f * math::sin(pose.angle));
-  float sheen = math::exp(-band * band / 0.006f) * (0.28f + 0.5f * turn::specular(f.normal, 6));
+  float sheen = math::exp(-band * band / 0.006f) * (0.28f + 0.5f * turn::turning_light().specular(f.normal, 6));
   return mix(base, mix(palette::bolt_yellow, palette::white, 0.75f), clamp01(sheen));
 }
 
 Color back_colour(const Face& f, const Pose& pose, Vec2 s) {
   Vec3 hit;
   if (!pose.camera.unproject(s, f.corners[0], f.normal, hit)) return palette::bolt_ember;
-  float lit = turn::diffuse(f.normal);
+  float lit = turn::turning_light().diffuse(f.normal);
   float t = 0.25f + 0.5f * lit + 0.18f * sweep_light(hit);
   return turn::ramp(palette::bolt_ember * 0.35f, palette::bolt_ember * 0.8f, palette::bolt_amber * 0.85f, t);
 }
 
 Color wall_colour(const Face& f, Vec2 s, Vec2 centre) {
-  float lit = turn::diffuse(f.normal);
-  float shine = turn::specular(f.normal, 12);
+  float lit = turn::turning_light().diffuse(f.normal);
+  float shine = turn::turning_light().specular(f.normal, 12);
   float along = (centre.y - s.y) / kBoltHeight;  // brighter towards the top
   float t = 0.2f + 0.55f * lit + 0.16f * along;
   Color c = turn::ramp(palette::bolt_ember * 0.35f, palette::bolt_ember, palette::bolt_amber, t);

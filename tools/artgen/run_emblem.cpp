@@ -54,9 +54,9 @@ FaceMap visible_face(Vec2 centre, float angle) {
 
 // Polished metal: a diffuse ramp through the palette's greys plus a hot spot.
 Color metal(Vec3 normal, float shade) {
-  float t = 0.12f + 0.72f * turn::diffuse(normal) + shade;
+  float t = 0.12f + 0.72f * turn::turning_light().diffuse(normal) + shade;
   Color c = turn::ramp(palette::graphite * 0.7f, palette::steel, palette::silver, t);
-  return mix(c, palette::white, 0.7f * turn::specular(normal, 18));
+  return mix(c, palette::white, 0.7f * turn::turning_light().specular(normal, 18));
 }
 
 // A broad soft reflection that slides across the face as it turns, so the
@@ -113,7 +113,7 @@ void draw_face_metal(Canvas& canvas, const FaceMap& face, float angle) {
   canvas.fill(face.map(ring({0, 0}, kRimInner + 0.4f, kRimInner - 1.0f)), palette::black, 0.6f);
   float field_dim = face.front ? 0.0f : 0.12f;
   canvas.fill(face.map(Path(circle({0, 0}, kRimInner - 1.0f))), [&](float x, float y) {
-    float t = 0.12f + 0.5f * turn::diffuse(face.normal) - field_dim +
+    float t = 0.12f + 0.5f * turn::turning_light().diffuse(face.normal) - field_dim +
               0.12f * -((x - centre.x) * 0.6f + (y - centre.y) * 0.8f) / kRimInner;
     Color c = turn::ramp(palette::graphite * 0.6f, palette::graphite, palette::steel, t);
     return mix(c, palette::silver, 0.35f * sheen({x, y}, centre, angle));
@@ -150,7 +150,7 @@ void draw_front_bolt(Canvas& canvas, const FaceMap& face, float angle) {
   // (towards the light) when it slides right.
   Vec3 wall = turn::normalized({dx < 0 ? 1.0f : -1.0f, 0.2f, -0.3f});
   Color wall_colour = turn::ramp(palette::bolt_ember * 0.5f, palette::bolt_ember, palette::bolt_amber,
-                                 0.2f + 0.7f * turn::diffuse(wall));
+                                 0.2f + 0.7f * turn::turning_light().diffuse(wall));
   int steps = std::max(1, static_cast<int>(std::ceil(std::fabs(dx) / 0.5f)));
   Path base = face.map(bolt);
   for (int k = 0; k < steps; ++k)
@@ -158,7 +158,7 @@ void draw_front_bolt(Canvas& canvas, const FaceMap& face, float angle) {
   Vec2 centre = face.centre;
   Path top = base.translated({dx, 0});
   canvas.fill(top, [&](float x, float y) {
-    float t = 0.62f + 0.3f * turn::diffuse(face.normal) -
+    float t = 0.62f + 0.3f * turn::turning_light().diffuse(face.normal) -
               0.2f * ((x - centre.x) * 0.6f + (y - centre.y) * 0.8f) / kBoltHeight;
     Color c = turn::ramp(palette::bolt_ember, palette::bolt_amber, palette::bolt_yellow, t);
     return mix(c, mix(palette::bolt_yellow, palette::white, 0.7f), 0.55f * sheen({x, y}, centre, angle));
@@ -180,7 +180,7 @@ void draw_back_bolt(Canvas& canvas, const FaceMap& face, float angle) {
   canvas.fill(opening, flat(palette::bolt_ember * 0.4f));
   Vec2 centre = face.centre;
   canvas.fill(floor, [&](float x, float y) {
-    float t = 0.3f + 0.4f * turn::diffuse(face.normal) -
+    float t = 0.3f + 0.4f * turn::turning_light().diffuse(face.normal) -
               0.2f * ((x - centre.x) * 0.6f + (y - centre.y) * 0.8f) / kBoltHeight;
     Color c = turn::ramp(palette::bolt_ember * 0.4f, palette::bolt_ember, palette::bolt_amber, t);
     return mix(c, palette::bolt_amber, 0.25f * sheen({x, y}, centre, angle));

@@ -8,6 +8,9 @@
 
 namespace art {
 
+using toolkit::Image565;
+using toolkit::Run;
+
 // Draws bitmap `index` (0 to count - 1) of a run of `count` bitmaps, each
 // width x height. Drawers are pure: the same arguments give the same pixels.
 using DrawBitmap = Image565 (*)(int index, int count, int width, int height);

@@ -3,14 +3,10 @@
 #include <algorithm>
 
 #include "palette.h"
+#include "turn_3d.h"
 
 namespace art::screen {
 namespace {
-
-// Towards the viewer, from the upper left.
-const float kLight[3] = {-0.50f, -0.62f, 0.60f};
-// Halfway between the light and the viewer, for the highlight.
-const float kHalf[3] = {-0.29f, -0.36f, 0.89f};
 
 // One pass of a box blur of radius r along rows (dx = 1) or columns.
 void box_blur(std::vector<float>& a, int width, int height, int r, bool rows) {
@@ -73,14 +69,15 @@ Material brass() {
 
 Color shade(const Material& m, Vec2 n) {
   float len2 = std::min(1.0f, dot(n, n));
-  float nz = std::sqrt(1 - len2);
-  float diffuse = n.x * kLight[0] + n.y * kLight[1] + nz * kLight[2];
-  float highlight = std::max(0.0f, n.x * kHalf[0] + n.y * kHalf[1] + nz * kHalf[2]);
-  highlight = math::pow(highlight, 24.0f) * m.shine;
-  // Flat faces (diffuse = kLight[2]) get the base colour; facing the light
-  // lifts towards `light`, facing away falls towards `dark`.
-  Color c = diffuse >= kLight[2] ? mix(m.base, m.light, (diffuse - kLight[2]) / (1 - kLight[2]))
-                                 : mix(m.dark, m.base, clamp01((diffuse + 0.4f) / (kLight[2] + 0.4f)));
+  const turn::Light& light = turn::screen_light();
+  const turn::Vec3 normal{n.x, n.y, -std::sqrt(1 - len2)};  // z away from the viewer
+  float diffuse = light.lambert(normal);
+  float highlight = light.specular(normal, 24.0f) * m.shine;
+  // Flat faces get the base colour; facing the light lifts towards `light`,
+  // facing away falls towards `dark`.
+  const float flat = light.lambert(turn::view_direction());
+  Color c = diffuse >= flat ? mix(m.base, m.light, (diffuse - flat) / (1 - flat))
+                            : mix(m.dark, m.base, clamp01((diffuse + 0.4f) / (flat + 0.4f)));
   return mix(c, palette::white, clamp01(highlight));
 }
 

@@ -1,5 +1,7 @@
 #include "turn_3d.h"
 
+#include <algorithm>
+
 namespace art::turn {
 
 Vec3 normalized(Vec3 v) {
@@ -12,13 +14,30 @@ Vec3 turn_y(Vec3 p, float angle) {
   return {p.x * c + p.z * s, p.y, p.z * c - p.x * s};
 }
 
-Vec3 light_direction() { return normalized({-0.55f, -0.7f, -0.9f}); }
+float Light::specular(Vec3 normal, float shininess) const {
+  return math::pow(std::max(0.0f, dot(normal, half)), shininess);
+}
 
-float diffuse(Vec3 normal) { return clamp01(dot(normal, light_direction())); }
+namespace {
 
-float specular(Vec3 normal, float shininess) {
-  Vec3 half = normalized(light_direction() + view_direction());
-  return math::pow(clamp01(dot(normal, half)), shininess);
+Light light_towards(Vec3 towards) { return {towards, normalized(towards + view_direction())}; }
+
+}  // namespace
+
+const Light& turning_light() {
+  static const Light light = light_towards(normalized({-0.55f, -0.7f, -0.9f}));
+  return light;
+}
+
+const Light& logo_light() {
+  static const Light light = light_towards({-0.48f, -0.62f, -0.62f});
+  return light;
+}
+
+// Its half vector as it was first written down, to two places.
+const Light& screen_light() {
+  static const Light light{{-0.50f, -0.62f, -0.60f}, {-0.29f, -0.36f, -0.89f}};
+  return light;
 }
 
 Vec2 Camera::project(Vec3 p) const {

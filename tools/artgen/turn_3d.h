@@ -1,6 +1,6 @@
 // A little 3D for the runs that show something turning about its vertical
-// axis: vectors, the turn itself, one light and a perspective camera. Shared
-// by the bolt and emblem drawers so both are lit the same way.
+// axis: vectors, the turn itself and a perspective camera; and the art's one
+// light model, which every drawer that shades a surface uses.
 //
 // World axes follow the screen: x to the right, y down, z away from the
 // viewer. The turning axis is the world y axis through the origin.
@@ -23,14 +23,26 @@ Vec3 normalized(Vec3 v);
 // angle the right-hand side comes towards the viewer.
 Vec3 turn_y(Vec3 p, float angle);
 
-// The light sits at the upper left, in front of the object.
-Vec3 light_direction();  // unit vector from a surface towards the light
-inline Vec3 view_direction() { return {0, 0, -1}; }  // towards the viewer
+inline Vec3 view_direction() { return {0, 0, -1}; }  // towards the viewer, straight in front
 
-// Lambert term, 0 to 1.
-float diffuse(Vec3 normal);
-// Blinn-Phong highlight, 0 to 1; higher shininess gives a tighter spot.
-float specular(Vec3 normal, float shininess);
+// The light: at the upper left, in front of the picture. Lambert's term
+// for the diffuse light, Blinn-Phong's for the highlight.
+struct Light {
+  Vec3 towards;  // from a surface towards the light
+  Vec3 half;     // halfway between towards and view_direction(), for the highlight
+
+  float lambert(Vec3 normal) const { return dot(normal, towards); }     // negative facing away
+  float diffuse(Vec3 normal) const { return clamp01(lambert(normal)); }  // 0 to 1
+  // 0 to 1; higher shininess gives a tighter spot.
+  float specular(Vec3 normal, float shininess) const;
+};
+
+// Where each family of drawers has the light. Each aims it a little
+// differently; the committed pictures depend on those aims to the last
+// pixel, so they stay as they were drawn.
+const Light& turning_light();  // the turning bolt and emblem
+const Light& logo_light();     // the logo's ring (start-up, farewell)
+const Light& screen_light();   // the screens' metal and brass (screen_common.h)
 
 // A pinhole camera on the z axis at `distance` in front of the turning axis.
 // Points on the plane z = 0 keep their size; nearer points grow a little.

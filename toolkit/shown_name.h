@@ -6,8 +6,8 @@
 
 #include <string>
 
-namespace art {
+namespace toolkit {
 
 std::string shown_name(const std::string& name);
 
-}  // namespace art
+}  // namespace toolkit

@@ -10,7 +10,7 @@
 
 #include "rgb565.h"
 
-namespace art {
+namespace toolkit {
 
 // Both write 8-bit RGB, each channel expanded from RGB565 by bit replication,
 // so reading the picture back gives the same RGB565 values. On failure they
@@ -31,4 +31,4 @@ bool encode_png(const Image565& image, Compression compression, std::vector<uint
 bool encode_apng(const std::vector<Image565>& frames, unsigned fps, std::vector<uint8_t>& out,
                  std::string& error);
 
-}  // namespace art
+}  // namespace toolkit

@@ -2,7 +2,7 @@
 #include "png_encode.h"
 #include "png_io.h"
 
-namespace art {
+namespace toolkit {
 
 bool write_png(const std::string& path, const Image565& image, std::string& error) {
   std::vector<uint8_t> png;
@@ -13,4 +13,4 @@ bool write_png(const std::string& path, const Image565& image, std::string& erro
   return write_output(path, {{png.data(), png.size()}}, error);
 }
 
-}  // namespace art
+}  // namespace toolkit

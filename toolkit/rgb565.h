@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace art {
+namespace toolkit {
 
 inline uint8_t expand5(unsigned v5) { return static_cast<uint8_t>((v5 << 3) | (v5 >> 2)); }
 inline uint8_t expand6(unsigned v6) { return static_cast<uint8_t>((v6 << 2) | (v6 >> 4)); }
@@ -59,4 +59,4 @@ inline void append_bytes(const Image565& image, std::vector<uint8_t>& out) {
   }
 }
 
-}  // namespace art
+}  // namespace toolkit

@@ -21,7 +21,7 @@
 #include "output_file.h"
 #include "shown_name.h"
 
-namespace art {
+namespace toolkit {
 
 namespace {
 
@@ -450,4 +450,4 @@ bool names_standard_output(const std::string& path) {
 
 bool standard_output_is_terminal() { return isatty(fileno(stdout)) != 0; }
 
-}  // namespace art
+}  // namespace toolkit

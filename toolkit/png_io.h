@@ -5,7 +5,7 @@
 
 #include "rgb565.h"
 
-namespace art {
+namespace toolkit {
 
 // Writes an 8-bit RGB PNG of the image, each channel expanded by bit
 // replication, so that reading it back gives the same RGB565 values, as small
@@ -23,4 +23,4 @@ bool write_png(const std::string& path, const Image565& image, std::string& erro
 // On failure returns false and sets error to one line, "<path>: <what is wrong>".
 bool read_png(const std::string& path, Image565& out, std::string& error);
 
-}  // namespace art
+}  // namespace toolkit

@@ -4,7 +4,7 @@
 // a stroke.
 #pragma once
 
-namespace art {
+namespace toolkit {
 
 constexpr int kLabelGlyphWidth = 3;
 constexpr int kLabelGlyphHeight = 5;
@@ -29,4 +29,4 @@ inline const char* const* label_glyph(char c) {
   return c == '-' ? kDash : nullptr;
 }
 
-}  // namespace art
+}  // namespace toolkit

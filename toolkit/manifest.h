@@ -4,13 +4,17 @@
 // "outside"), who draws it ("artgen", the drawing program, or "hand", an
 // image editor) and a free-text description. '#' starts a comment; blank lines
 // are ignored. A run's bitmaps are the files <art dir>/<name>/00.png,
-// 01.png, ... in order.
+// 01.png, ... in order. A run outside the table holds one bitmap.
+//
+// Every rule of the manifest and of the art folder beside it lives here: the
+// build lays out its steps by the runs' names alone and leaves the reading
+// and checking to the converter, which calls this.
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace art {
+namespace toolkit {
 
 // The most bitmaps a run holds: its files are named with two digits, and a
 // run always fits one flash table (at most 255 entries).
@@ -39,7 +43,18 @@ struct Manifest {
 // one line, "<path>:<line>: <what is wrong>".
 bool load_manifest(const std::string& path, Manifest& out, std::string& error);
 
+// Whether the run's folder holds exactly its bitmaps: a picture left out or
+// one too many means the manifest and the art disagree, and either would
+// silently shift every bitmap after it. False with error set to one line
+// naming the file.
+bool check_run_files(const Manifest& manifest, const Run& run, std::string& error);
+
+// Whether every PNG under the art folder lies in the folder of a run; those
+// directly in a run's folder are check_run_files' to judge. False with error
+// set to one line naming the first stray file.
+bool check_art_files(const Manifest& manifest, std::string& error);
+
 // "<art dir>/<run>/<index, two digits>.png", art dir being the manifest's folder.
 std::string bitmap_path(const Manifest& manifest, const Run& run, int index);
 
-}  // namespace art
+}  // namespace toolkit

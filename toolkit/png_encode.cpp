@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace art {
+namespace toolkit {
 namespace {
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
@@ -46,9 +46,9 @@ std::vector<uint8_t> filtered_scanlines(const Image565& image) {
       continue;
     }
     for (size_t x = 0; x < width; ++x) {  // None: filter byte 0, the samples as they are
-      line[1 + 3 * x] = art::red8(row[x]);
-      line[2 + 3 * x] = art::green8(row[x]);
-      line[3 + 3 * x] = art::blue8(row[x]);
+      line[1 + 3 * x] = toolkit::red8(row[x]);
+      line[2 + 3 * x] = toolkit::green8(row[x]);
+      line[3 + 3 * x] = toolkit::blue8(row[x]);
     }
   }
   return out;
@@ -153,4 +153,4 @@ bool encode_apng(const std::vector<Image565>& frames, unsigned fps, std::vector<
   return true;
 }
 
-}  // namespace art
+}  // namespace toolkit

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace art {
+namespace toolkit {
 
 namespace {
 
@@ -49,4 +49,4 @@ std::string shown_name(const std::string& name) {
   return shown + "'";
 }
 
-}  // namespace art
+}  // namespace toolkit

@@ -54,7 +54,7 @@
 #include <utility>
 #include <vector>
 
-namespace art {
+namespace toolkit {
 
 // One stretch of bytes to write.
 struct Piece {
@@ -149,4 +149,4 @@ bool names_standard_output(const std::string& path);
 // Bytes are not for a terminal: a caller refuses "-" when this is true.
 bool standard_output_is_terminal();
 
-}  // namespace art
+}  // namespace toolkit

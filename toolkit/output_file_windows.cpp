@@ -14,7 +14,7 @@
 
 #include "output_file.h"
 
-namespace art {
+namespace toolkit {
 
 namespace {
 
@@ -145,4 +145,4 @@ bool names_standard_output(const std::string& path) {
 
 bool standard_output_is_terminal() { return _isatty(_fileno(stdout)) != 0; }
 
-}  // namespace art
+}  // namespace toolkit

@@ -10,7 +10,7 @@
 
 #include "shown_name.h"
 
-namespace art {
+namespace toolkit {
 
 namespace {
 
@@ -50,4 +50,4 @@ bool make_directories(const std::string& path, std::string& error) {
   return reason == 0;
 }
 
-}  // namespace art
+}  // namespace toolkit

@@ -7,7 +7,7 @@
 
 #include "shown_name.h"
 
-namespace art {
+namespace toolkit {
 
 bool OutputFile::fail(const std::string& reason) {
   const std::string shown = shown_name(path_);
@@ -27,4 +27,4 @@ bool write_output(const std::string& path, const std::vector<Piece>& pieces, std
   return out.commit(error);
 }
 
-}  // namespace art
+}  // namespace toolkit

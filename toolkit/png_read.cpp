@@ -12,7 +12,7 @@
 #include "png_io.h"
 #include "shown_name.h"
 
-namespace art {
+namespace toolkit {
 namespace {
 
 // Larger than any bitmap the device can show by far; the limit is there so
@@ -263,4 +263,4 @@ bool read_png(const std::string& path, Image565& out, std::string& error) {
   return false;
 }
 
-}  // namespace art
+}  // namespace toolkit
