@@ -50,8 +50,8 @@ int report_written(const char* command, const std::string& path, const std::vect
   if (!toolkit::write_output(path, pieces, error, toolkit::Dash::standard_output)) return report_error(kFailed, error);
   unsigned long long total = 0;
   for (const Piece& piece : pieces) total += piece.size;
-  std::fprintf(report_stream(path), "%s: %llu bytes written\n", to_stdout ? "standard output" : toolkit::shown_name(path).c_str(),
-               total);
+  std::fprintf(report_stream(path), "%s: %llu bytes written\n",
+               to_stdout ? "standard output" : toolkit::shown_name(path).c_str(), total);
   return finish_stdout();
 }
 
@@ -140,6 +140,9 @@ int flash_image_command(const Arguments& args) {
                        "give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M");
   const std::string& path = args.operands[0];
   if (path.empty()) return empty_name_error("flash-image", "FILE");
+  // The command printed tells flashrom to read FILE: standard output it cannot.
+  if (since && path == "-")
+    return usage_error("flash-image", "--since needs a FILE that flashrom can read, not standard output");
   const FlashImage image = flash_image();
   image.fault_in();
   std::vector<Piece> pieces;

@@ -498,6 +498,8 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
       {{"flash-image", "--since", "a", "x.bin"}, ""}, {{"flash-image", "--erase-block", "4K", "--layout", "l", "x.bin"}, ""},
       {{"flash-image", "--since", "", "--layout", "l", "--size", "8M", "x.bin"}, ""},
       {{"flash-image", "--since", "a", "--layout", "", "--size", "8M", "x.bin"}, ""},
+      {{"flash-image", "--since", "a", "--layout", "l", "-"},
+       "catalogue: flash-image: --since needs a FILE that flashrom can read, not standard output\n"},
       {{"--version", "extra"}, "catalogue: --version: takes no arguments (see catalogue --help)\n"},
       // A near miss, within 2 edits, gets the one meant; 3 edits, none.
       {{"lst"}, "catalogue: lst: unknown command; did you mean list? (see catalogue --help)\n"},
