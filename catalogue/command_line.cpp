@@ -104,24 +104,24 @@ const char* Arguments::option(const char* name) const {
 namespace {
 
 constexpr int kHelp = 'h';
-constexpr int kFirstOption = 256;  // getopt_long's value for specs[i]: kFirstOption + i
+constexpr int kFirstOption = 256;  // getopt_long's value for taken[i]: kFirstOption + i
 
 // Why getopt_long refused an option, as one line: unknown, or ours without
 // the value it needs or with one where it takes none.
-std::string refusal(const char* word, const std::vector<OptionSpec>& specs) {
+std::string refusal(const char* word, const std::vector<OptionTaken>& taken) {
   const int known = optopt;
   if (known == kHelp) return "--help takes no value";
   if (known >= kFirstOption) {
-    const OptionSpec& spec = specs[static_cast<size_t>(known - kFirstOption)];
-    return std::string("--") + spec.name + (spec.value ? " needs a value" : " takes no value");
+    const OptionTaken& o = taken[static_cast<size_t>(known - kFirstOption)];
+    return std::string("--") + o.name + (o.value ? " needs a value" : " takes no value");
   }
   if (known != 0) return "unknown option " + quoted(std::string("-") + static_cast<char>(known));
-  // A long option no spec names, or the start of more than one: the word
+  // A long option the command does not take, or the start of more than one: the word
   // getopt_long has just passed.
   const std::string_view given(word);
   const std::string name(given.substr(2, given.find('=') - 2));
   std::vector<std::string> names{"help"};
-  for (const OptionSpec& spec : specs) names.push_back(spec.name);
+  for (const OptionTaken& o : taken) names.push_back(o.name);
   std::string starting;
   for (const std::string& n : names)
     if (n.rfind(name, 0) == 0) starting += (starting.empty() ? "--" : ", --") + n;
@@ -132,11 +132,11 @@ std::string refusal(const char* word, const std::vector<OptionSpec>& specs) {
 
 }  // namespace
 
-bool parse_arguments(const std::string& command, const std::vector<OptionSpec>& specs,
+bool parse_arguments(const std::string& command, const std::vector<OptionTaken>& taken,
                      const std::vector<std::string>& args, Arguments& parsed) {
   std::vector<option> table;
-  for (size_t i = 0; i < specs.size(); ++i)
-    table.push_back({specs[i].name, specs[i].value ? required_argument : no_argument, nullptr,
+  for (size_t i = 0; i < taken.size(); ++i)
+    table.push_back({taken[i].name, taken[i].value ? required_argument : no_argument, nullptr,
                      kFirstOption + static_cast<int>(i)});
   table.push_back({"help", no_argument, nullptr, kHelp});
   table.push_back({nullptr, 0, nullptr, 0});
@@ -155,9 +155,9 @@ bool parse_arguments(const std::string& command, const std::vector<OptionSpec>& 
     if (result == kHelp) {
       parsed.help = true;
     } else if (result >= kFirstOption) {
-      parsed.options.emplace_back(specs[static_cast<size_t>(result - kFirstOption)].name, optarg ? optarg : "");
+      parsed.options.emplace_back(taken[static_cast<size_t>(result - kFirstOption)].name, optarg ? optarg : "");
     } else {
-      usage_error(command, refusal(argv[static_cast<size_t>(optind - 1)], specs) + " (see catalogue " +
+      usage_error(command, refusal(argv[static_cast<size_t>(optind - 1)], taken) + " (see catalogue " +
                                command + " --help)");
       return false;
     }

@@ -43,7 +43,7 @@ std::string closest_name(std::string_view text, const std::vector<std::string>& 
 
 // An option a command takes: --NAME, with a value when value is given
 // ("SIZE", as the usage line shows it), else alone.
-struct OptionSpec {
+struct OptionTaken {
   const char* name;
   const char* value = nullptr;
 };
@@ -63,7 +63,7 @@ struct Arguments {
 // options before, between or after the operands, and "--" ending them; -h
 // and --help for every command. False after a usage error naming the
 // option, reported for command, with a pointer to its help.
-bool parse_arguments(const std::string& command, const std::vector<OptionSpec>& specs,
+bool parse_arguments(const std::string& command, const std::vector<OptionTaken>& taken,
                      const std::vector<std::string>& args, Arguments& parsed);
 
 }  // namespace catalogue

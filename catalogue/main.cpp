@@ -23,7 +23,7 @@ using namespace catalogue;
 // help.
 struct Command {
   const char* name;
-  std::vector<OptionSpec> options;  // given before, between or after the operands
+  std::vector<OptionTaken> options;  // given before, between or after the operands
   const char* operands;             // as the usage line gives them
   size_t fewest, most;              // operands it takes
   const char* summary;
@@ -117,7 +117,7 @@ const std::vector<Command> kCommands = {
 // "flash-image [--size SIZE] FILE"
 std::string usage(const Command& c) {
   std::string line = c.name;
-  for (const OptionSpec& o : c.options)
+  for (const OptionTaken& o : c.options)
     line += std::string(" [--") + o.name + (o.value ? std::string(" ") + o.value : "") + "]";
   return *c.operands ? line + " " + c.operands : line;
 }
