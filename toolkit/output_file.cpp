@@ -2,7 +2,15 @@
 // part is in output_file_posix.cpp or output_file_windows.cpp.
 #include "output_file.h"
 
+#include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "shown_name.h"
@@ -18,6 +26,19 @@ bool OutputFile::fail(const std::string& reason) {
 
 bool OutputFile::fail_errno() { return fail(std::strerror(errno)); }
 
+bool OutputFile::commit(std::string& error) {
+  if (fd_ < 0) {
+    error = error_;
+    return false;
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  // Standard output stays open: the caller may report on it.
+  const bool ok = way_ == Way::standard_output || close_out(fd);
+  error = error_;
+  return ok;
+}
+
 bool write_output(const std::string& path, const std::vector<Piece>& pieces, std::string& error, Dash dash) {
   OutputFile out(path, dash);
   if (!out.is_open() || !out.write(pieces.data(), pieces.size())) {
@@ -25,6 +46,20 @@ bool write_output(const std::string& path, const std::vector<Piece>& pieces, std
     return false;  // a temporary file goes with out
   }
   return out.commit(error);
+}
+
+bool names_standard_output(const std::string& path) {
+  struct stat named, out;
+  return stat(path.c_str(), &named) == 0 && fstat(fileno(stdout), &out) == 0 && named.st_dev == out.st_dev &&
+         named.st_ino == out.st_ino;
+}
+
+bool standard_output_is_terminal() {
+#ifdef _WIN32
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(fileno(stdout)) != 0;
+#endif
 }
 
 }  // namespace toolkit

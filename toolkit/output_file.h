@@ -115,6 +115,9 @@ class OutputFile {
 
   bool fail(const std::string& reason);
   bool fail_errno();
+  // The system's part of commit for a file commit has taken from fd_:
+  // syncs, puts in place and closes; false after fail().
+  bool close_out(int fd);
 #ifdef _WIN32
   std::string final_path_;  // the file the temporary one replaces
   std::string temp_path_;   // the temporary file, beside it

@@ -402,17 +402,7 @@ bool OutputFile::write(const Piece* pieces, size_t count) {
   return true;
 }
 
-bool OutputFile::commit(std::string& error) {
-  if (fd_ < 0) {
-    error = error_;
-    return false;
-  }
-  const int fd = fd_;
-  fd_ = -1;
-  if (way_ == Way::standard_output) {
-    error = error_;
-    return true;  // standard output stays open: the caller may report on it
-  }
+bool OutputFile::close_out(int fd) {
   bool ok = true;
   std::string reason;
   // Written to the page cache, a block device has not yet taken the bytes:
@@ -437,17 +427,7 @@ bool OutputFile::commit(std::string& error) {
     reason = std::strerror(errno);
   }
   forget_temporary(temp_, false);
-  if (!ok) fail(reason);
-  error = error_;
-  return ok;
+  return ok || fail(reason);
 }
-
-bool names_standard_output(const std::string& path) {
-  struct stat named, out;
-  return stat(path.c_str(), &named) == 0 && fstat(fileno(stdout), &out) == 0 && named.st_dev == out.st_dev &&
-         named.st_ino == out.st_ino;
-}
-
-bool standard_output_is_terminal() { return isatty(fileno(stdout)) != 0; }
 
 }  // namespace toolkit

@@ -111,17 +111,7 @@ bool OutputFile::write(const Piece* pieces, size_t count) {
   return true;
 }
 
-bool OutputFile::commit(std::string& error) {
-  if (fd_ < 0) {
-    error = error_;
-    return false;
-  }
-  const int fd = fd_;
-  fd_ = -1;
-  if (way_ == Way::standard_output) {
-    error = error_;
-    return true;  // standard output stays open: the caller may report on it
-  }
+bool OutputFile::close_out(int fd) {
   bool ok = true;
   std::string reason;
   if (_close(fd) != 0) {
@@ -132,17 +122,7 @@ bool OutputFile::commit(std::string& error) {
     if (ok && !replace_file(temp_path_, final_path_, reason)) ok = false;
     if (!ok) std::remove(temp_path_.c_str());
   }
-  if (!ok) fail(reason);
-  error = error_;
-  return ok;
+  return ok || fail(reason);
 }
-
-bool names_standard_output(const std::string& path) {
-  struct stat named, out;
-  return stat(path.c_str(), &named) == 0 && fstat(_fileno(stdout), &out) == 0 && named.st_dev == out.st_dev &&
-         named.st_ino == out.st_ino;
-}
-
-bool standard_output_is_terminal() { return _isatty(_fileno(stdout)) != 0; }
 
 }  // namespace toolkit
