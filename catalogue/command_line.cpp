@@ -17,6 +17,8 @@ int report_error(int status, const std::string& message) {
   return status;
 }
 
+const char* plural(uint64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
+
 std::string quoted(const std::string& text) {
   const std::string shown = toolkit::shown_name(text);
   return shown != text ? shown : "'" + text + "'";

@@ -17,6 +17,9 @@ constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 // "catalogue: <message>" on standard error, one line; returns status.
 int report_error(int status, const std::string& message);
 
+// one when n is 1, else many: "1 part differs", "2 parts differ".
+const char* plural(uint64_t n, const char* one, const char* many);
+
 // A text the user gave, as one line shows it: between single quotes, or
 // quoted as toolkit::shown_name quotes a name when it holds a control byte.
 std::string quoted(const std::string& text);

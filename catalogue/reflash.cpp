@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "command_line.h"
 #include "shown_name.h"
 #include "verify.h"
 
@@ -69,7 +70,6 @@ std::string shell_word(const std::string& word) {
   return quoted + "'";
 }
 
-const char* plural(uint64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
 
 }  // namespace
 

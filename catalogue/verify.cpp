@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "command_line.h"
 #include "shown_name.h"
 
 namespace catalogue {
@@ -33,8 +34,6 @@ uint16_t unit_value(const uint8_t* bytes, size_t unit) {
   if (unit == 1) return bytes[0];
   return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
 }
-
-const char* plural(uint64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
 
 }  // namespace
 
