@@ -100,16 +100,14 @@ int header_command(const Arguments&) {
   return finish_stdout();
 }
 
-// With --since: the layout of the erase blocks where the image of length
-// bytes differs from OLD, written before the image, so that a refusal or a
+// With --since: the layout of the erase blocks where the image, pieces of
+// length bytes in all (padded, as written), differs from OLD, written before the image, so that a refusal or a
 // failure leaves neither, and the image may be written over OLD itself.
-int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, const FlashImage& image,
-                       uint64_t& block, std::vector<LayoutRegion>& regions) {
+int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, uint64_t length,
+                       const FlashImage& image, uint64_t& block, std::vector<LayoutRegion>& regions) {
   const char *since = args.option("since"), *layout = args.option("layout"), *erase_block = args.option("erase-block");
   if (!*since) return empty_name_error("flash-image", "OLD");
   if (!*layout) return empty_name_error("flash-image", "LAYOUT");
-  uint64_t length = 0;
-  for (const Piece& piece : pieces) length += piece.size;
   block = 4096;
   if (erase_block && !parse_size(erase_block, block))
     return usage_error("flash-image: --erase-block " + quoted(erase_block),
@@ -158,9 +156,10 @@ int flash_image_command(const Arguments& args) {
   if (!since) return report_written("flash-image", path, pieces);
   uint64_t block = 0;
   std::vector<LayoutRegion> regions;
-  if (const int refused = write_since_layout(args, pieces, image, block, regions)) return refused;
+  const uint64_t written_length = chip ? size : length;
+  if (const int refused = write_since_layout(args, pieces, written_length, image, block, regions)) return refused;
   if (const int written = report_written("flash-image", path, pieces)) return written;
-  print_reflash(report_stream(path), regions, block, chip ? size : length, args.option("layout"), path,
+  print_reflash(report_stream(path), regions, block, written_length, args.option("layout"), path,
                 args.option("since"));
   return finish_stdout();
 }
