@@ -142,7 +142,6 @@ int flash_image_command(const Arguments& args) {
   if (since && path == "-")
     return usage_error("flash-image", "--since needs a FILE that flashrom can read, not standard output");
   const FlashImage image = flash_image();
-  image.fault_in();
   std::vector<Piece> pieces;
   for (const ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
   const uint64_t length = image.length();
@@ -153,6 +152,7 @@ int flash_image_command(const Arguments& args) {
   static const std::vector<uint8_t> erased(64 * 1024, 0xFF);
   for (uint64_t rest = chip ? size - length : 0; rest > 0; rest -= pieces.back().size)
     pieces.push_back({erased.data(), static_cast<size_t>(std::min<uint64_t>(rest, erased.size()))});
+  image.fault_in();  // once the command is sure to read the pixels
   if (!since) return report_written("flash-image", path, pieces);
   uint64_t block = 0;
   std::vector<LayoutRegion> regions;
