@@ -25,7 +25,9 @@ function(gzip_for_install file destination)
   install(FILES ${file}.gz DESTINATION ${destination})
 endfunction()
 
+set(manual_pages_made OFF)
 if(GZIP_EXECUTABLE AND CMAKE_HOST_UNIX AND NOT CMAKE_CROSSCOMPILING)
+  set(manual_pages_made ON)
   set(man_dir ${CMAKE_INSTALL_MANDIR}/man1)
   set(page ${CMAKE_CURRENT_BINARY_DIR}/catalogue/catalogue.1)
   add_custom_command(OUTPUT ${page}

@@ -325,9 +325,11 @@ TEST(InstalledPackage, AMakeOnlyBuildFindsItThroughPkgConfig) {
   write_file(dir / "table.c",
              "#include \"bitmaps.h\"\n#include \"flash_table.h\"\n"
              "int main(void) { print_flash_table(\"digits\", &bitmap_table[269], 2); return 0; }\n");
-  const ProcessResult host = run_process(
-      {"/bin/sh", "-c", "export " + env + " && cc -Werror table.c $(pkg-config --cflags --libs device-bitmaps) -o table"},
-      dir.path());
+  // With the build's own flags: a sanitized build's libraries need its runtime.
+  const ProcessResult host = run_process({"/bin/sh", "-c",
+                                          "export " + env + " && cc -Werror " HOST_CXX_FLAGS " " HOST_EXE_LINKER_FLAGS
+                                          " table.c $(pkg-config --cflags --libs device-bitmaps) -o table"},
+                                         dir.path());
   ASSERT_EQ(host.exit_status, 0) << host.err;
   EXPECT_EQ(run_process({dir / "table"}).out, "FLASH_sBITMAP flash_digits[2] = {\n9, 12, 0x0,\n9, 12, 0xd8,\n};\n");
 
