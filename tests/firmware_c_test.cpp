@@ -10,8 +10,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -247,11 +249,12 @@ ProcessResult cmake(std::vector<std::string> args) {
 }
 
 // The package as a firmware developer gets it: this build installed into a
-// prefix that is then moved elsewhere. Returns where it is now.
-std::string install_and_move(const std::string& scratch) {
+// prefix that is then moved elsewhere: by default a name with a space, as
+// in many a home folder. Returns where it is now.
+std::string install_and_move(const std::string& scratch, const std::string& name = "moved prefix") {
   const ProcessResult installed = cmake({"--install", PROJECT_BINARY_DIR, "--prefix", scratch + "/installed"});
   EXPECT_EQ(installed.exit_status, 0) << installed.out << installed.err;
-  const std::string prefix = scratch + "/moved prefix";  // a space, as in many a home folder
+  const std::string prefix = scratch + "/" + name;
   EXPECT_EQ(std::rename((scratch + "/installed").c_str(), prefix.c_str()), 0);
   return prefix;
 }
@@ -301,6 +304,44 @@ TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
   EXPECT_NE(misspelt.exit_status, 0);
   EXPECT_NE(misspelt.err.find("device_bitmaps_flash(firmware): unknown arguments: SIZ;8M"), std::string::npos)
       << misspelt.err;
+}
+
+// The moved package for a build without CMake, through device-bitmaps.pc: a
+// C program of this machine linked with pkg-config's flags, and the docs'
+// Makefile (package/Makefile) building the example with the board of this
+// machine, whose run checks the image it made both ways.
+TEST(InstalledPackage, AMakeOnlyBuildFindsItThroughPkgConfig) {
+  const ProcessResult tools = run_process({"/bin/sh", PACKAGE_CONSUMER_DIR "/make-tools.sh"});
+  if (tools.exit_status != 0) GTEST_SKIP() << tools.out;
+  TempDir dir;
+  const std::string prefix = install_and_move(dir.path(), "moved");  // Make takes no blank in a file's name
+  const std::string env = "PKG_CONFIG_PATH=" + prefix + "/" CMAKE_INSTALL_LIBDIR "/pkgconfig";
+  std::string catalogue = run_process({"/usr/bin/env", env, "pkg-config", "--variable=catalogue", "device-bitmaps"}).out;
+  catalogue = catalogue.substr(0, catalogue.find('\n'));
+  char found[PATH_MAX], installed[PATH_MAX];
+  ASSERT_TRUE(realpath(catalogue.c_str(), found)) << catalogue;
+  ASSERT_TRUE(realpath((prefix + "/bin/catalogue").c_str(), installed));
+  EXPECT_STREQ(found, installed);
+  write_file(dir / "table.c",
+             "#include \"bitmaps.h\"\n#include \"flash_table.h\"\n"
+             "int main(void) { print_flash_table(\"digits\", &bitmap_table[269], 2); return 0; }\n");
+  // With the build's own flags: a sanitized build's libraries need its runtime.
+  const ProcessResult host = run_process({"/bin/sh", "-c",
+                                          "export " + env + " && cc -Werror " HOST_CXX_FLAGS " " HOST_EXE_LINKER_FLAGS
+                                          " table.c $(pkg-config --cflags --libs device-bitmaps) -o table"},
+                                         dir.path());
+  ASSERT_EQ(host.exit_status, 0) << host.err;
+  EXPECT_EQ(run_process({dir / "table"}).out, "FLASH_sBITMAP flash_digits[2] = {\n9, 12, 0x0,\n9, 12, 0xd8,\n};\n");
+
+  const std::vector<std::string> make = {"/usr/bin/env", env, "make", "-f", PACKAGE_CONSUMER_DIR "/Makefile",
+                                         "VPATH=" FIRMWARE_BOARD_DIR ":" FIRMWARE_EXAMPLE_DIR,
+                                         "CPPFLAGS=-I" FIRMWARE_EXAMPLE_DIR, "CFLAGS=-Wall -Wextra -Wpedantic -Werror"};
+  const ProcessResult made = run_process(make, dir.path());
+  ASSERT_EQ(made.exit_status, 0) << made.out << made.err;
+  const ProcessResult run = run_process({dir / "firmware", dir / "flash.bin", "9"});
+  EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("boot check ok, full check ok\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run_process(make, dir.path()).out, "make: Nothing to be done for 'all'.\n");
 }
 
 // The example firmware project (examples/firmware) as a user builds it: the
@@ -416,12 +457,18 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
   }
 }
 
-// The firmware page shows the firmware side as the board runs it.
+// The firmware page shows the firmware side as the tests build and run it.
 TEST(FirmwareExample, TheFirmwarePageShowsTheExampleTheTestsRun) {
-  const std::string example = read_file(std::string(FIRMWARE_EXAMPLE_DIR) + "/example.c");
-  ASSERT_FALSE(example.empty());
-  EXPECT_NE(read_file(README_PATH).find("```c\n" + example + "```\n"), std::string::npos)
-      << "docs/firmware.md does not hold tests/firmware/example.c as it is";
+  const struct {
+    const char* path;
+    const char* fence;
+  } shown[] = {{FIRMWARE_EXAMPLE_DIR "/example.c", "```c\n"}, {PACKAGE_CONSUMER_DIR "/Makefile", "```make\n"}};
+  for (const auto& file : shown) {
+    const std::string text = read_file(file.path);
+    ASSERT_FALSE(text.empty()) << file.path;
+    EXPECT_NE(read_file(README_PATH).find(file.fence + text + "```\n"), std::string::npos)
+        << "docs/firmware.md does not hold " << file.path << " as it is";
+  }
 }
 
 }  // namespace
