@@ -13,9 +13,10 @@
 # flash_sbitmap.h is found after every folder of the target's own, so that a
 # flash_sbitmap.h of the firmware's still wins.
 #
-# The files depend on the catalogue program and on the call's options: a
-# newer catalogue makes them again, a file whose bytes come out the same is
-# left as it was (nothing that includes it compiles again), and a build with
+# The files depend on the catalogue program and on the call's options
+# (Ninja and Make run a command again when its line changes): a newer
+# catalogue makes them again, a file whose bytes come out the same is left
+# as it was (nothing that includes it compiles again), and a build with
 # nothing changed does nothing. The target <target>_flash makes them alone.
 # The catalogue runs on the build machine, so a cross-compiled firmware uses
 # it as it is.
@@ -55,9 +56,6 @@ function(device_bitmaps_flash target)
   if(DEFINED arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR " ${call}: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
   endif()
-  if(NOT TARGET ${target})
-    message(FATAL_ERROR " ${call}: there is no target ${target}: call it after add_executable(${target} ...)")
-  endif()
   get_target_property(given ${target} DEVICE_BITMAPS_FLASH)
   if(given)
     message(FATAL_ERROR " ${call}: called twice for ${target}, which has its tables and image already: call it once")
@@ -81,16 +79,13 @@ function(device_bitmaps_flash target)
   if(DEFINED arg_SIZE)
     set(size --size ${arg_SIZE})
   endif()
-  # The call's options as a file that changes only when they do, so that
-  # Make, which does not compare command lines, makes the files again too.
-  file(CONFIGURE OUTPUT ${dir}/options.txt CONTENT "${files}\n${size}\n")
   add_custom_command(
     OUTPUT ${dir}/made
     BYPRODUCTS ${files}
     COMMAND ${CMAKE_COMMAND} -DCATALOGUE=$<TARGET_FILE:DeviceBitmaps::catalogue> -DTABLES=${dir}/flash_tables.c
             -DHEADER=${dir}/flash_tables.h "-DSIZE=${size}" -DIMAGE=${image} -DSTAMP=${dir}/made
             -P ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
-    DEPENDS $<TARGET_FILE:DeviceBitmaps::catalogue> ${CMAKE_CURRENT_FUNCTION_LIST_FILE} ${dir}/options.txt
+    DEPENDS $<TARGET_FILE:DeviceBitmaps::catalogue> ${CMAKE_CURRENT_FUNCTION_LIST_FILE}
     COMMENT "Making the flash tables and image of the device's bitmaps for ${target}"
     VERBATIM)
   # The files are made by a target of their own, before <target>: so the

@@ -28,9 +28,11 @@ list(APPEND host_options ${DEVICE_BITMAPS_HOST_OPTIONS})
 if(DEFINED CMAKE_COMPILE_WARNING_AS_ERROR)
   list(APPEND host_options -DCMAKE_COMPILE_WARNING_AS_ERROR=${CMAKE_COMPILE_WARNING_AS_ERROR})
 endif()
+# One configuration, the one the paths above name.
+string(REPLACE " Multi-Config" "" host_generator "${CMAKE_GENERATOR}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env ${host_environment}
-          ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${HOST_BUILD_DIR} -G ${CMAKE_GENERATOR}
+          ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${HOST_BUILD_DIR} -G ${host_generator}
           -DCMAKE_MAKE_PROGRAM=${CMAKE_MAKE_PROGRAM} ${host_options}
   RESULT_VARIABLE failed OUTPUT_VARIABLE host_log ERROR_VARIABLE host_log)
 file(WRITE ${HOST_BUILD_DIR}/configure.log "${host_log}")
