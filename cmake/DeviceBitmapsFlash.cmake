@@ -24,8 +24,10 @@
 # The build runs this file as a script (cmake -P) to make the files; each
 # appears under its name only once all three are whole.
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  # Make, unlike Ninja, makes no folder for what a command writes.
   cmake_path(GET IMAGE PARENT_PATH image_folder)
-  file(MAKE_DIRECTORY ${image_folder})
+  cmake_path(GET TABLES PARENT_PATH tables_folder)
+  file(MAKE_DIRECTORY ${image_folder} ${tables_folder})
   execute_process(COMMAND ${CATALOGUE} table OUTPUT_FILE ${TABLES}.part COMMAND_ERROR_IS_FATAL ANY)
   execute_process(COMMAND ${CATALOGUE} header OUTPUT_FILE ${HEADER}.part COMMAND_ERROR_IS_FATAL ANY)
   execute_process(COMMAND ${CATALOGUE} flash-image ${SIZE} ${IMAGE}.part OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)

@@ -510,7 +510,8 @@ TEST(VendoredPackage, ANativeBuildWithTwoTargetsUnderMake) {
   write_file(dir / "selftest/CMakeLists.txt", "set(name selftest)\nadd_executable(selftest " + sources);
   const std::string build = dir / "build", images[] = {build + "/board_flash.bin", build + "/images/selftest.bin"};
   ASSERT_EQ(cmake({"-S", dir.path(), "-B", build, "-G", "Unix Makefiles", "-DSELFTEST_SIZE=8M"}).exit_status, 0);
-  ASSERT_EQ(cmake({"--build", build, "-j2"}).exit_status, 0);
+  const ProcessResult built = cmake({"--build", build, "-j2"});
+  ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
   EXPECT_EQ(read_file(images[1]), read_file(images[0]).append((8u << 20) - read_file(images[0]).size(), '\xff'));
   EXPECT_EQ(run_process({build + "/selftest/selftest", images[1], "7"}).exit_status, 0);
 
