@@ -90,6 +90,15 @@ int list_command(const Arguments&) {
   return finish_stdout();
 }
 
+// The version, and the art this program carries, named by the flash image's
+// CRC-32 as its header gives it: an installed catalogue can be told from
+// one built from other art.
+int version_command() {
+  std::printf("catalogue %s\nart: flash image CRC-32 0x%08" PRIx32 " (FLASH_IMAGE_CRC32)\n", DEVICE_BITMAPS_VERSION,
+              flash_image().crc32());
+  return finish_stdout();
+}
+
 int table_command(const Arguments&) {
   print_tables_file(stdout, tables(), bitmap_table, DEVICE_BITMAPS_VERSION);
   return finish_stdout();

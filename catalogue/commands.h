@@ -7,6 +7,7 @@
 
 namespace catalogue {
 
+int version_command();
 int list_command(const Arguments& args);
 int table_command(const Arguments& args);
 int header_command(const Arguments& args);

@@ -131,7 +131,7 @@ int print_overview() {
   std::printf("usage: catalogue COMMAND [ARGUMENTS]\n\nThe device's bitmaps. Commands:\n");
   for (const Command& c : kCommands) std::printf("  %-12s %s\n", c.name, c.summary);
   std::printf("\n'catalogue COMMAND --help' or 'catalogue help COMMAND' describes a command;\n"
-              "'catalogue --version' prints the version.\n");
+              "'catalogue --version' prints the version and names the art.\n");
   return finish_stdout();
 }
 
@@ -163,8 +163,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> rest(argv + 2, argv + argc);
   if (name == "--version") {
     if (!rest.empty()) return usage_error("--version", "takes no arguments (see catalogue --help)");
-    std::printf("catalogue %s\n", DEVICE_BITMAPS_VERSION);
-    return finish_stdout();
+    return version_command();
   }
   // "catalogue --help list" as "catalogue help list"
   const Command* c = find_command(toolkit::shown_name(name), name == "--help" || name == "-h" ? "help" : name);

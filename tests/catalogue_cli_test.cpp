@@ -476,10 +476,16 @@ TEST(CatalogueCli, HelpForEveryCommand) {
   EXPECT_EQ(help.out, top.out);
 }
 
-TEST(CatalogueCli, VersionIsTheProjects) {
+// The version, then the art carried: the CRC-32 of every bitmap of the
+// table, one after another, as the image holds them before its record.
+TEST(CatalogueCli, VersionIsTheProjectsAndNamesTheArt) {
+  uLong crc = crc32(0, nullptr, 0);
+  for (const sBITMAP* b : bitmap_table) crc = crc32(crc, b->pixels, bitmap_byte_size(b));
+  char art[64];
+  std::snprintf(art, sizeof art, "art: flash image CRC-32 0x%08lx (FLASH_IMAGE_CRC32)\n", crc);
   const ProcessResult r = catalogue({"--version"});
   EXPECT_EQ(r.exit_status, 0);
-  EXPECT_EQ(r.out, "catalogue " PROJECT_VERSION "\n");
+  EXPECT_EQ(r.out, "catalogue " PROJECT_VERSION "\n" + std::string(art));
   EXPECT_EQ(r.err, "");
 }
 

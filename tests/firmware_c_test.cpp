@@ -14,12 +14,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "bitmaps.h"
+#include "png_io.h"
 #include "process.h"
 
 namespace {
@@ -293,17 +295,34 @@ TEST(InstalledPackage, AHostBuildLinksItsLibrariesAndMakesTheFilesWhenDue) {
   EXPECT_NE(cmake({"--build", build}).exit_status, 0);
   EXPECT_EQ(read_file(build + "/consumer_bitmaps/flash_tables.c"), tables);
 
-  // A misspelt option is refused, not ignored.
-  ASSERT_EQ(mkdir((dir / "misspelt").c_str(), 0777), 0);
-  write_file(dir / "misspelt/CMakeLists.txt",
-             "cmake_minimum_required(VERSION 3.25)\nproject(misspelt NONE)\n"
-             "find_package(DeviceBitmaps CONFIG REQUIRED)\nadd_custom_target(firmware)\n"
-             "device_bitmaps_flash(firmware SIZ 8M)\n");
-  const ProcessResult misspelt =
-      cmake({"-S", dir / "misspelt", "-B", dir / "misspelt/build", "-DCMAKE_PREFIX_PATH=" + prefix});
-  EXPECT_NE(misspelt.exit_status, 0);
-  EXPECT_NE(misspelt.err.find("device_bitmaps_flash(firmware): unknown arguments: SIZ;8M"), std::string::npos)
-      << misspelt.err;
+  // What cannot work is refused when the firmware configures, in one line
+  // with the way out; the package's rows, then the vendored tree's.
+  const std::string found = "find_package(DeviceBitmaps CONFIG REQUIRED)\n",
+                    vendored = "add_subdirectory(" PROJECT_SOURCE_DIR " vendored)\n", host = dir / "r/vendored/host";
+  const struct {
+    std::string calls, option, error;  // calls after two targets, a and b
+  } refused[] = {
+      {found + "device_bitmaps_flash(a SIZ 8M)", "", "device_bitmaps_flash(a): unknown arguments: SIZ;8M\n"},
+      {found + "device_bitmaps_flash(a IMAGE x.bin)\ndevice_bitmaps_flash(b IMAGE s/../x.bin)", "",
+       "device_bitmaps_flash(b): " + dir / "r/x.bin is already the image of a: give one of them IMAGE"},
+      {found + "device_bitmaps_flash(a)\ndevice_bitmaps_flash(a SIZE 8M)", "",
+       "device_bitmaps_flash(a): called twice for a, which has its tables and image already: call it once\n"},
+      {"set(CMAKE_VERSION 3.19.8)\n" + found, "", "DeviceBitmaps needs CMake 3.20 or newer, this is 3.19.8:"},
+      {vendored, "-DDEVICE_BITMAPS_CATALOGUE=/none", "DEVICE_BITMAPS_CATALOGUE /none: no such program; give"},
+      {vendored, "-DDEVICE_BITMAPS_HOST_OPTIONS=-DCMAKE_DISABLE_FIND_PACKAGE_PNG=ON",
+       "Configuring the project for the build machine in " + host + ": find_package for module PNG called with "
+       "REQUIRED, but CMAKE_DISABLE_FIND_PACKAGE_PNG is enabled."},
+      {found + vendored, "", "DeviceBitmaps vendored in " PROJECT_SOURCE_DIR " is already here (found installed"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.calls + r.option);
+    write_file(dir / "CMakeLists.txt", "cmake_minimum_required(VERSION 3.25)\nproject(refused C)\nfile(WRITE "
+               "${CMAKE_BINARY_DIR}/a.c \"\")\nadd_executable(a a.c)\nadd_executable(b a.c)\n" + r.calls + "\n");
+    std::filesystem::remove_all(dir / "r");
+    const ProcessResult refusal = cmake({"-S", dir.path(), "-B", dir / "r", "-DCMAKE_PREFIX_PATH=" + prefix, r.option});
+    EXPECT_NE(refusal.exit_status, 0);
+    EXPECT_NE(refusal.err.find("):\n   " + r.error), std::string::npos) << refusal.err;
+  }
 }
 
 // The moved package for a build without CMake, through device-bitmaps.pc: a
@@ -375,19 +394,26 @@ class FirmwareOnTarget : public FirmwareFiles {
 TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
   if (const std::string why = missing_tool(); !why.empty()) GTEST_SKIP() << why;
   const std::string prefix = install_and_move(dir_->path());
+  // The Cortex-M4 build with Make, through a toolchain file that searches the
+  // target's sysroot alone, as SDKs' do: the package named by its folder.
+  const std::string example_toolchain = std::string(FIRMWARE_EXAMPLE_DIR) + "/arm-none-eabi.cmake",
+                    sdk_toolchain = std::string(FIRMWARE_BOARD_DIR) + "/sdk-toolchain.cmake";
   const struct {
     const char* name;
     const char* option;  // for the example's CMakeLists.txt
-  } builds[] = {{"c99-cortex-m0plus", "-DCMAKE_C_STANDARD=99"},
-                {"cxx17-cortex-m0plus", "-DFIRMWARE_CXX=ON"},
-                {"c11-cortex-m4", "-DFIRMWARE_CPU=cortex-m4"}};
+    const char* generator;
+    std::string toolchain, package;
+  } builds[] = {
+      {"c99-cortex-m0plus", "-DCMAKE_C_STANDARD=99", "Ninja", example_toolchain, "-DCMAKE_PREFIX_PATH=" + prefix},
+      {"cxx17-cortex-m0plus", "-DFIRMWARE_CXX=ON", "Ninja", example_toolchain, "-DCMAKE_PREFIX_PATH=" + prefix},
+      {"c11-cortex-m4", "-DFIRMWARE_CPU=cortex-m4", "Unix Makefiles", sdk_toolchain,
+       "-DDeviceBitmaps_DIR=" + prefix + "/share/cmake/DeviceBitmaps"}};
   for (const auto& b : builds) {
     SCOPED_TRACE(b.name);
     const std::string build = *dir_ / b.name;
     const ProcessResult configured =
-        cmake({"-S", FIRMWARE_EXAMPLE_DIR, "-B", build, "-G", "Ninja",
-               "-DCMAKE_TOOLCHAIN_FILE=" + std::string(FIRMWARE_EXAMPLE_DIR) + "/arm-none-eabi.cmake",
-               "-DCMAKE_PREFIX_PATH=" + prefix, "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", b.option});
+        cmake({"-S", FIRMWARE_EXAMPLE_DIR, "-B", build, "-G", b.generator, "-DCMAKE_TOOLCHAIN_FILE=" + b.toolchain,
+               b.package, "-DCMAKE_COMPILE_WARNING_AS_ERROR=ON", b.option});
     ASSERT_EQ(configured.exit_status, 0) << configured.out << configured.err;
     const ProcessResult built = cmake({"--build", build});
     ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
@@ -411,7 +437,7 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
     ASSERT_EQ(e.exit_status, 0) << e.err;
     exported += e.out;
   }
-  const std::string image = first + "/flash.bin";
+  const std::string image = first + "/firmware_flash.bin";
   for (const char* language : {"c99", "cxx17"}) {
     const std::string build = *dir_ / (std::string(language) + "-cortex-m0plus");
     const auto [run, drawn] = run_board(build + "/firmware.elf", image, std::string("run-") + language);
@@ -455,6 +481,87 @@ TEST_F(FirmwareOnTarget, BothChecksAndEveryBitmapDrawnOnACortexM) {
     EXPECT_NE(run.out.find("full check: fails, "), std::string::npos) << c.what << ":\n" << run.out;
     EXPECT_EQ(drawn, "") << c.what;
   }
+}
+
+std::vector<std::filesystem::file_time_type> written(const std::vector<std::string>& paths) {
+  std::vector<std::filesystem::file_time_type> times;  // when each file was last written
+  for (const std::string& path : paths) times.push_back(std::filesystem::last_write_time(path));
+  return times;
+}
+
+// The example firmware vendoring a copy of this tree, as a git submodule
+// brings it, cross-built through a toolchain file that searches the target's
+// sysroot alone, in the environment a cross SDK's set-up script leaves
+// (CC, CFLAGS): it runs on the board. Then one PNG edited and one build give
+// the image with that bitmap's bytes and the record changed alone, and a
+// second build writes nothing.
+TEST_F(FirmwareOnTarget, VendoredTakesAnEditedPngToTheImageInOneBuild) {
+  if (const std::string why = missing_tool(); !why.empty()) GTEST_SKIP() << why;
+  const std::string tree = *dir_ / "vendored tree", build = *dir_ / "vendored", png = tree + "/bitmaps/art/digits_cool/03.png";
+  ASSERT_EQ(sh("mkdir '" + tree + "' && tar -C '" PROJECT_SOURCE_DIR "' --exclude=./build --exclude=./.git "
+               "--exclude=node_modules -cf - . | tar -C '" + tree + "' -xf -").exit_status, 0);
+  ASSERT_EQ(cmake({"-E", "env", "CC=arm-none-eabi-gcc", "CFLAGS=-mcpu=cortex-m0plus -mthumb", CMAKE_COMMAND, "-S",
+                   tree + "/examples/firmware", "-B", build, "-G", "Ninja", "-DDEVICE_BITMAPS_SOURCE_DIR=" + tree,
+                   "-DCMAKE_TOOLCHAIN_FILE=" + tree + "/tests/firmware/sdk-toolchain.cmake"}).exit_status, 0);
+  // Two jobs, in the host build's own ninja too.
+  const auto build_firmware = [&] { return cmake({"-E", "env", "CMAKE_BUILD_PARALLEL_LEVEL=2", CMAKE_COMMAND, "--build", build}); };
+  ASSERT_EQ(build_firmware().exit_status, 0);
+  const std::string image = build + "/firmware_flash.bin", tables = build + "/firmware_bitmaps/flash_tables.c";
+  const std::string run = run_board(build + "/firmware.elf", image, "vendored-run").first.out;
+  EXPECT_NE(run.find("full check: ok, 53489601 instructions\ndrawn: 279 bitmaps\n"), std::string::npos) << run;
+
+  // One pixel of the fourth cool digit (entry 272) changed in its PNG; the
+  // image expected: that pixel's bytes, and the record's CRC-32.
+  toolkit::Image565 art;
+  std::string error, expected = read_file(image);
+  ASSERT_TRUE(toolkit::read_png(png, art, error)) << error;
+  const uint16_t pixel = art.at(4, 6) ^= 0x0841;
+  ASSERT_TRUE(toolkit::write_png(png, art, error)) << error;
+  uint32_t at = 2u * (6 * 9 + 4);
+  for (unsigned entry = 0; entry < 272; ++entry) at += bitmap_byte_size(bitmap_table[entry]);
+  expected.replace(at, 2, {static_cast<char>(pixel >> 8), static_cast<char>(pixel)});
+  const uint32_t crc = crc32_of(expected.substr(0, expected.size() - kTrailerSize));
+  for (unsigned i = 0; i < 4; ++i) expected[expected.size() - 4 + i] = static_cast<char>(crc >> (8 * i));
+  const auto tables_written = written({tables});
+  ASSERT_EQ(build_firmware().exit_status, 0);
+  EXPECT_TRUE(read_file(image) == expected) << "not the old image with entry 272's pixel and the record changed";
+  EXPECT_EQ(written({tables}), tables_written) << "flash_tables.c was written again, with the same bytes";
+
+  const std::vector<std::string> outputs = {image, build + "/firmware_bitmaps/flash_tables.h", build + "/firmware.elf"};
+  const auto before = written(outputs);
+  EXPECT_EQ(build_firmware().exit_status, 0);
+  EXPECT_EQ(written(outputs), before);
+}
+
+// A native firmware fetching this tree (FetchContent) and built with Make:
+// two targets in one folder each get an image of their own, the second's
+// call made from another folder than its target's, its IMAGE in a folder not
+// made yet; a SIZE change pads that image anew and compiles nothing again.
+TEST(VendoredPackage, ANativeBuildWithTwoTargetsUnderMake) {
+  TempDir dir;
+  const std::string sources = std::string(FIRMWARE_BOARD_DIR) + "/board.c " FIRMWARE_EXAMPLE_DIR "/example.c)\n"
+                              "target_include_directories(${name} PRIVATE " FIRMWARE_EXAMPLE_DIR ")\n";
+  ASSERT_EQ(mkdir((dir / "selftest").c_str(), 0777), 0);
+  write_file(dir / "CMakeLists.txt",
+             "cmake_minimum_required(VERSION 3.25)\nproject(native_firmware C)\ninclude(FetchContent)\n"
+             "FetchContent_Declare(DeviceBitmaps SOURCE_DIR \"" PROJECT_SOURCE_DIR "\")\n"
+             "FetchContent_MakeAvailable(DeviceBitmaps)\nfind_package(DeviceBitmaps 0.1 CONFIG REQUIRED)\n"
+             "set(name board)\nadd_executable(board " + sources + "device_bitmaps_flash(board)\nadd_subdirectory(selftest)\n"
+             "device_bitmaps_flash(selftest IMAGE images/selftest.bin SIZE ${SELFTEST_SIZE})\n");
+  write_file(dir / "selftest/CMakeLists.txt", "set(name selftest)\nadd_executable(selftest " + sources);
+  const std::string build = dir / "build", images[] = {build + "/board_flash.bin", build + "/images/selftest.bin"};
+  ASSERT_EQ(cmake({"-S", dir.path(), "-B", build, "-G", "Unix Makefiles", "-DSELFTEST_SIZE=8M"}).exit_status, 0);
+  const ProcessResult built = cmake({"--build", build, "-j2"});
+  ASSERT_EQ(built.exit_status, 0) << built.out << built.err;
+  EXPECT_EQ(read_file(images[1]), read_file(images[0]).append((8u << 20) - read_file(images[0]).size(), '\xff'));
+  EXPECT_EQ(run_process({build + "/selftest/selftest", images[1], "7"}).exit_status, 0);
+
+  const auto header_written = written({build + "/selftest_bitmaps/flash_tables.h"});
+  ASSERT_EQ(cmake({"-S", dir.path(), "-B", build, "-DSELFTEST_SIZE=16M"}).exit_status, 0);
+  const ProcessResult resized = cmake({"--build", build});
+  EXPECT_EQ(read_file(images[1]).size(), 16u << 20);
+  EXPECT_EQ(resized.out.find("Building C object"), std::string::npos) << resized.out;
+  EXPECT_EQ(written({build + "/selftest_bitmaps/flash_tables.h"}), header_written);
 }
 
 // The firmware page shows the firmware side as the tests build and run it.
