@@ -9,9 +9,11 @@
 # 4. the README's recipe for an image at an offset of the chip, through a
 #    flashrom layout: the region is written and read back alone, and what
 #    lies before it stays as it was;
-# 5. the recipe for writing only what changed, with the chip holding the
-#    older image (one digit, and so the record, otherwise) and then another:
-#    either way the chip reads back as the new image.
+# 5. the lines `flash-image --since` prints, run one at a time on a chip
+#    holding the older image (one digit, and so the record, otherwise): after
+#    each, the chip holds the older image, no valid record, or the new one;
+#    on a chip holding another image the first fails and nothing is written;
+#    and with the image at 0x20000, the boot region below stays as it was.
 #
 # The chip is the scratch folder's chip.bin; nothing else is touched.
 #
@@ -97,35 +99,62 @@ else
   fail "the layout's write changed the chip before the region"
 fi
 
-# reflash OLD NEW: the docs' recipe, saying which way it went.
-reflash() {
-  "$catalogue" flash-image --since "$1" --layout changed.layout --size 8M "$2" || return
-  regions=$(sed 's/.* /-i /' changed.layout)
-  if [ -z "$regions" ]; then
-    echo "nothing to write"
-  elif flashrom "${chip[@]}" -l changed.layout -i record -v "$1"; then
-    echo "the chip holds $1"
-    flashrom "${chip[@]}" -l changed.layout $regions --noverify-all -w "$2"
-  else
-    echo "the chip does not hold $1"
-    flashrom "${chip[@]}" -w "$2"
+# The record vouches for the bytes before it: its first 12 bytes as every
+# image has them (the older ones too), then their CRC-32, which gzip's
+# trailer holds little-endian as the record does.
+record=$(( $("$catalogue" list | awk '$2 == "(record)" { print $5 }') ))
+# held REGION: what the image's region of the chip holds: old, new, or none
+# when its record vouches for nothing; anything else is a fault.
+held() {
+  if cmp -s "$1" old.bin; then echo old
+  elif cmp -s "$1" new.bin; then echo new
+  elif cmp -s <(tail -c +$((record + 1)) "$1" | head -c 16) \
+    <(tail -c +$((record + 1)) new.bin | head -c 12; head -c "$record" "$1" | gzip -1 | tail -c 8 | head -c 4); then
+    echo "a record over other pixels"
+  else echo none
   fi
 }
 
-# reflashed WAY: the recipe went that way, and the chip holds new.bin.
-reflashed() {
-  grep -qx "$1" step.log && flashrom "${chip[@]}" -r after.bin >/dev/null && cmp -s after.bin new.bin &&
-    echo "ok   $1, and the chip reads back as new.bin" || fail "not: $1, and the chip reads back as new.bin"
+# reflash OFFSET: the lines `catalogue flash-image --since` printed to plan,
+# run one at a time as the docs' script does, stopping at the first that
+# fails; after each, what the region OFFSET bytes into the chip holds.
+reflash() {
+  sed -n 's/^flashrom -p PROGRAMMER -c CHIP /flashrom "${chip[@]}" /p' plan >steps
+  states=""
+  while read -r line <&3; do
+    eval "$line" >flashrom.log 2>&1 || { states+=" failed"; break; }
+    tail -c +$(($1 + 1)) chip.bin | head -c "$(stat -c %s new.bin)" >now.bin
+    states+=" $(held now.bin)"
+  done 3<steps
+}
+
+# expect WHAT STATES: the lines left the chip in those states, one by one.
+expect() {
+  [ "$states" = "$2" ] && echo "ok   $1:$2" || fail "$1:$states, expected$2"
 }
 
 step "older-image.sh old.bin 141" "$older_image" "$catalogue" flash.bin old.bin 141
+step "catalogue flash-image --since old.bin" \
+  sh -c '"$1" flash-image --since old.bin --layout changed.layout --size 8M new.bin >plan' sh "$catalogue"
 cp old.bin chip.bin
-step "the recipe, the chip holding old.bin" reflash old.bin new.bin
-reflashed "the chip holds old.bin"
-verified after.bin 0 "after.bin: holds the flash image (5892556 bytes from offset 0)"
+reflash 0
+expect "the lines, the chip holding old.bin" " old none none new"
 step "older-image.sh other.bin 259" "$older_image" "$catalogue" flash.bin other.bin 259
 cp other.bin chip.bin
-step "the recipe, the chip holding other.bin" reflash old.bin new.bin
-reflashed "the chip does not hold old.bin"
+reflash 0
+cmp -s chip.bin other.bin || fail "the lines wrote to a chip holding other.bin"
+expect "the lines, the chip holding other.bin" " failed"
+
+# The image as a region at 0x20000, above a boot region that must stay.
+step "catalogue flash-image --size 8064K, an older one" \
+  sh -c '"$1" flash-image --size 8064K new.bin && "$2" "$1" new.bin old.bin 141' sh "$catalogue" "$older_image"
+step "catalogue flash-image --since old.bin --chip-offset 0x20000" \
+  sh -c '"$1" flash-image --since old.bin --layout changed.layout --chip-offset 0x20000 --size 8064K new.bin >plan' \
+  sh "$catalogue"
+{ head -c $((0x20000)) /dev/urandom; cat old.bin; } >chip.bin
+cp chip.bin before.bin
+reflash $((0x20000))
+expect "the lines at 0x20000" " old none none new"
+cmp -s -n $((0x20000)) before.bin chip.bin || fail "the lines at 0x20000 changed the boot region"
 
 exit "$failed"
