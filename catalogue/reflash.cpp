@@ -173,21 +173,21 @@ void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uin
   // any bytes, which it reads from standard input without asking their length.
   const std::string whole = region_files ? "- </dev/zero" : shell_word(file);
   const std::string flashrom = "flashrom -p PROGRAMMER -c CHIP -l " + shell_word(layout_path);
-  const auto include = [&](const std::string& name, bool from_file) {
-    return " -i " + (from_file ? shell_word(name + ":" + region_file(layout_path, name)) : name);
+  // -i NAME, or -i NAME:FILE taking the region's bytes from a file beside the layout.
+  const auto include = [&](const std::string& name, const char* beside) {
+    return " -i " + (beside ? shell_word(name + ":" + region_file(layout_path, beside)) : name);
   };
   std::string pixels;
   for (const LayoutRegion& r : regions)
-    if (r.name != kRecordRegion) pixels += include(r.name, region_files);
+    if (r.name != kRecordRegion) pixels += include(r.name, region_files ? r.name.c_str() : nullptr);
   // Each line only once the one before succeeded; the record's region is
   // written alone and last, so that a chip cut short anywhere holds OLD's
   // record over OLD's pixels, no record, or NEW's over NEW's.
-  std::vector<std::string> lines = {
-      flashrom + " -i " + shell_word(std::string(kRecordRegion) + ":" + region_file(layout_path, kOldRecord)) +
-          " -v " + whole,
-      flashrom + " -i " + kRecordRegion + " -E"};
+  std::vector<std::string> lines = {flashrom + include(kRecordRegion, kOldRecord) + " -v " + whole,
+                                    flashrom + include(kRecordRegion, nullptr) + " -E"};
   if (!pixels.empty()) lines.push_back(flashrom + pixels + " --noverify-all -w " + whole);
-  lines.push_back(flashrom + include(kRecordRegion, region_files) + " --noverify-all -w " + whole);
+  lines.push_back(flashrom + include(kRecordRegion, region_files ? kRecordRegion : nullptr) + " --noverify-all -w " +
+                  whole);
   for (const std::string& line : lines) std::fprintf(out, "%s\n", line.c_str());
   std::fprintf(out, "flashrom reads and verifies these %" PRIu64 " bytes instead of all %" PRIu64
                     ", and writes at most as many\n",
