@@ -114,46 +114,35 @@ held() {
   fi
 }
 
-# reflash OFFSET: the lines `catalogue flash-image --since` printed to plan,
-# run one at a time as the docs' script does, stopping at the first that
-# fails; after each, what the region OFFSET bytes into the chip holds.
+# reflash WHAT OFFSET STATES ARGS...: `catalogue flash-image --since old.bin
+# ARGS new.bin`, its lines then run one at a time as the docs' script runs
+# them, stopping at the first that fails; after each, the image's region
+# OFFSET bytes into the chip must hold the next of STATES.
 reflash() {
+  local states=""
+  "$catalogue" flash-image --since old.bin --layout changed.layout "${@:4}" new.bin >plan || states=" refused"
   sed -n 's/^flashrom -p PROGRAMMER -c CHIP /flashrom "${chip[@]}" /p' plan >steps
-  states=""
   while read -r line <&3; do
     eval "$line" >flashrom.log 2>&1 || { states+=" failed"; break; }
-    tail -c +$(($1 + 1)) chip.bin | head -c "$(stat -c %s new.bin)" >now.bin
+    tail -c +$(($2 + 1)) chip.bin | head -c "$(stat -c %s new.bin)" >now.bin
     states+=" $(held now.bin)"
   done 3<steps
-}
-
-# expect WHAT STATES: the lines left the chip in those states, one by one.
-expect() {
-  [ "$states" = "$2" ] && echo "ok   $1:$2" || fail "$1:$states, expected$2"
+  [ "$states" = "$3" ] && echo "ok   $1:$3" || fail "$1:$states, expected$3"
 }
 
 step "older-image.sh old.bin 141" "$older_image" "$catalogue" flash.bin old.bin 141
-step "catalogue flash-image --since old.bin" \
-  sh -c '"$1" flash-image --since old.bin --layout changed.layout --size 8M new.bin >plan' sh "$catalogue"
 cp old.bin chip.bin
-reflash 0
-expect "the lines, the chip holding old.bin" " old none none new"
+reflash "the lines, the chip holding old.bin" 0 " old none none new" --size 8M
 step "older-image.sh other.bin 259" "$older_image" "$catalogue" flash.bin other.bin 259
 cp other.bin chip.bin
-reflash 0
+reflash "the lines, the chip holding other.bin" 0 " failed" --size 8M
 cmp -s chip.bin other.bin || fail "the lines wrote to a chip holding other.bin"
-expect "the lines, the chip holding other.bin" " failed"
 
 # The image as a region at 0x20000, above a boot region that must stay.
-step "catalogue flash-image --size 8064K, an older one" \
-  sh -c '"$1" flash-image --size 8064K new.bin && "$2" "$1" new.bin old.bin 141' sh "$catalogue" "$older_image"
-step "catalogue flash-image --since old.bin --chip-offset 0x20000" \
-  sh -c '"$1" flash-image --since old.bin --layout changed.layout --chip-offset 0x20000 --size 8064K new.bin >plan' \
-  sh "$catalogue"
+step "older-image.sh old.bin 141, 8064K" "$older_image" "$catalogue" bitmaps.bin old.bin 141
 { head -c $((0x20000)) /dev/urandom; cat old.bin; } >chip.bin
 cp chip.bin before.bin
-reflash $((0x20000))
-expect "the lines at 0x20000" " old none none new"
+reflash "the lines at 0x20000" $((0x20000)) " old none none new" --chip-offset 0x20000 --size 8064K
 cmp -s -n $((0x20000)) before.bin chip.bin || fail "the lines at 0x20000 changed the boot region"
 
 exit "$failed"
