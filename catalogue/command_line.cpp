@@ -35,24 +35,33 @@ int finish_stdout() {
 
 namespace {
 
-// The decimal digits text starts with, as a number of type T, and the
+// The digits text starts with, in base, as a number of type T, and the
 // position after them; false when it starts with none or they overflow T.
 template <typename T>
-bool leading_number(std::string_view text, T& value, size_t& end) {
-  const auto [at, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+bool leading_number(std::string_view text, T& value, size_t& end, int base = 10) {
+  const auto [at, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   end = static_cast<size_t>(at - text.data());
   return error == std::errc();
 }
 
 }  // namespace
 
-bool parse_size(std::string_view text, uint64_t& size) {
+bool parse_size(std::string_view text, uint64_t& size, uint64_t least) {
   constexpr uint64_t kMost = uint64_t{1} << 32;
+  // Hexadecimal is bytes: "0x10K" or "0x1B" would leave the reader guessing.
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  if (hex) text.remove_prefix(2);
   uint64_t value = 0, unit = 1;
   size_t end = 0;
-  if (!leading_number(text, value, end)) return false;
-  if (end + 1 == text.size() && (text[end] == 'K' || text[end] == 'M')) unit = text[end++] == 'K' ? 1024 : 1024 * 1024;
-  if (end != text.size() || value == 0 || value > kMost / unit) return false;
+  if (!leading_number(text, value, end, hex ? 16 : 10)) return false;
+  const std::string_view suffix = text.substr(end);
+  if (!hex && (suffix == "K" || suffix == "KiB"))
+    unit = 1024;
+  else if (!hex && (suffix == "M" || suffix == "MiB"))
+    unit = 1024 * 1024;
+  else if (!suffix.empty())
+    return false;
+  if (value > kMost / unit || value * unit < least) return false;
   size = value * unit;
   return true;
 }

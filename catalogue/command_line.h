@@ -32,9 +32,12 @@ int usage_error(const std::string& what, const std::string& reason);
 // status 0. Returns kOk, or kFailed after saying so.
 int finish_stdout();
 
-// A size in bytes, or in KiB or MiB with the suffix K or M ("8M"), from 1
-// byte to 4096M, the most 32-bit offsets reach. False for anything else.
-bool parse_size(std::string_view text, uint64_t& size);
+// A size as firmware people write it: bytes in decimal or in hexadecimal
+// with 0x ("8388608", "0x800000"), or KiB or MiB with K, KiB, M or MiB
+// ("8M", "8MiB"), from least bytes to 4096M, the most 32-bit offsets reach.
+// False for anything else, a unit that could mean powers of ten ("8MB",
+// "8k") or a unit after hexadecimal among them.
+bool parse_size(std::string_view text, uint64_t& size, uint64_t least = 1);
 
 // A count from 0 below limit, in decimal digits only. False for anything
 // else: a sign, a space, another base, a number out of range.

@@ -109,42 +109,74 @@ int header_command(const Arguments&) {
   return finish_stdout();
 }
 
+// A size option's value, when given, into size; else the refusal, naming
+// the forms it takes.
+int size_option(const Arguments& args, const char* option, const char* what, const char* example, uint64_t least,
+                uint64_t& size) {
+  const char* value = args.option(option);
+  if (!value || parse_size(value, size, least)) return kOk;
+  return usage_error(std::string("flash-image: --") + option + " " + quoted(value),
+                     std::string("give ") + what + " in bytes, in hexadecimal with 0x, or with K, KiB, M or MiB (" +
+                         example + "), " + std::to_string(least) + " to 4096M");
+}
+
 // With --since: the layout of the erase blocks where the image, pieces of
-// length bytes in all (padded, as written), differs from OLD, written before the image, so that a refusal or a
-// failure leaves neither, and the image may be written over OLD itself.
+// length bytes in all (padded, as written), differs from OLD, and the files
+// its commands read beside it: OLD's record's region, and with --chip-offset
+// each region's bytes. All are written before the image, so that a refusal or
+// a failure leaves no new image beside them, and the image may be written
+// over OLD itself.
 int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, uint64_t length,
                        const FlashImage& image, uint64_t& block, std::vector<LayoutRegion>& regions) {
-  const char *since = args.option("since"), *layout = args.option("layout"), *erase_block = args.option("erase-block");
+  const char *since = args.option("since"), *layout = args.option("layout");
   if (!*since) return empty_name_error("flash-image", "OLD");
   if (!*layout) return empty_name_error("flash-image", "LAYOUT");
+  // flashrom reads the layout, and the lines name it: it must be a file.
+  if (std::string(layout) == "-")
+    return usage_error("flash-image: --layout -", "flashrom reads the layout from a file: give its name");
   block = 4096;
-  if (erase_block && !parse_size(erase_block, block))
-    return usage_error("flash-image: --erase-block " + quoted(erase_block),
-                       "give the erase block's size in bytes, or with K or M for KiB or MiB (4K)");
-  const std::string refusal = erase_block_refusal(block, length);
+  uint64_t offset = 0;
+  if (const int refused = size_option(args, "erase-block", "the erase block's size", "4K, 0x1000", 1, block))
+    return refused;
+  if (const int refused = size_option(args, "chip-offset", "the image's offset on the chip", "128K, 0x20000", 0, offset))
+    return refused;
+  std::string refusal = erase_block_refusal(block, length);
+  if (refusal.empty() && offset % block)
+    refusal = "--chip-offset " + std::to_string(offset) + " is not a multiple of the erase block, " +
+              std::to_string(block) + " bytes";
+  if (refusal.empty() && offset + length > (uint64_t{1} << 32))
+    refusal = "--chip-offset " + std::to_string(offset) + ": the image would end past 4096M";
   if (!refusal.empty()) return usage_error("flash-image", refusal);
   uint64_t old_length = 0;
+  std::vector<uint8_t> old_record;
   std::string error;
-  if (!changed_regions(since, pieces, block, image.trailer_offset(), kTrailerSize, regions, old_length, error))
+  if (!changed_regions(since, pieces, block, image.trailer_offset(), kTrailerSize, regions, old_record, old_length,
+                       error))
     return report_error(kFailed, error);
   if (old_length != length)
     return usage_error("flash-image: --since " + toolkit::shown_name(since),
                        (old_length > length ? "more than" : std::to_string(old_length) + " bytes, not") +
                            " the image's " + std::to_string(length) + ": give the image as written, with its --size");
-  const std::string text = layout_text(regions);
-  if (!toolkit::write_output(layout, {{text.data(), text.size()}}, error)) return report_error(kFailed, error);
+  std::vector<std::pair<std::string, std::vector<Piece>>> files;
+  if (!regions.empty()) files.push_back({region_file(layout, kOldRecord), {{old_record.data(), old_record.size()}}});
+  if (args.option("chip-offset"))
+    for (const LayoutRegion& r : regions)
+      files.push_back({region_file(layout, r.name), image_slice(pieces, r.start, r.end)});
+  const std::string text = layout_text(regions, offset);
+  files.push_back({layout, {{text.data(), text.size()}}});
+  for (const auto& [path, bytes] : files)
+    if (!toolkit::write_output(path, bytes, error)) return report_error(kFailed, error);
   return kOk;
 }
 
 int flash_image_command(const Arguments& args) {
   const bool since = args.option("since"), layout = args.option("layout");
-  if (since != layout || (args.option("erase-block") && !since))
-    return usage_error("flash-image", "--since OLD and --layout LAYOUT go together, and --erase-block with them");
+  if (since != layout || ((args.option("erase-block") || args.option("chip-offset")) && !since))
+    return usage_error("flash-image",
+                       "--since OLD and --layout LAYOUT go together, and --erase-block and --chip-offset with them");
   uint64_t size = 0;
   const char* chip = args.option("size");
-  if (chip && !parse_size(chip, size))
-    return usage_error("flash-image: --size " + quoted(chip),
-                       "give the chip's size in bytes, or with K or M for KiB or MiB (8M), 1 to 4096M");
+  if (const int refused = size_option(args, "size", "the chip's size", "8M, 0x800000", 1, size)) return refused;
   const std::string& path = args.operands[0];
   if (path.empty()) return empty_name_error("flash-image", "FILE");
   // The command printed tells flashrom to read FILE: standard output it cannot.
@@ -169,7 +201,7 @@ int flash_image_command(const Arguments& args) {
   if (const int refused = write_since_layout(args, pieces, written_length, image, block, regions)) return refused;
   if (const int written = report_written("flash-image", path, pieces)) return written;
   print_reflash(report_stream(path), regions, block, written_length, args.option("layout"), path,
-                args.option("since"));
+                args.option("since"), args.option("chip-offset"));
   return finish_stdout();
 }
 
@@ -197,6 +229,8 @@ int export_command(const Arguments& args) {
 int preview_command(const Arguments& args) {
   const std::string& dir = args.operands[0];
   if (dir.empty()) return empty_name_error("preview", "DIR");
+  // "-" stands for standard input or output everywhere else: never a folder's name.
+  if (dir == "-") return usage_error("preview", "DIR '-': give a folder's name (./- for a folder called -)");
   std::string error;
   if (!toolkit::make_directories(dir, error)) return report_error(kFailed, error);
   for (size_t r = 0; r < bitmap_run_count; ++r) {

@@ -52,7 +52,8 @@ const std::vector<Command> kCommands = {
      "declaration of each table. It includes the firmware's FLASH_sBITMAP from\n"
      "FLASH_SBITMAP_HEADER, <flash_sbitmap.h> unless defined otherwise.\n",
      header_command},
-    {"flash-image", {{"since", "OLD"}, {"layout", "LAYOUT"}, {"erase-block", "SIZE"}, {"size", "SIZE"}}, "FILE", 1, 1,
+    {"flash-image",
+     {{"since", "OLD"}, {"layout", "LAYOUT"}, {"erase-block", "SIZE"}, {"chip-offset", "OFFSET"}, {"size", "SIZE"}}, "FILE", 1, 1,
      "writes the flash image, padded to a chip's size if asked, and what changed since the last one",
      "Writes the flash image the tables describe to FILE: the pixel arrays of\n"
      "bitmap_table in table order from offset 0, with nothing between them, then\n"
@@ -61,21 +62,27 @@ const std::vector<Command> kCommands = {
      "'-' is standard output, and the report then goes to standard error.\n"
      "\n"
      "--size SIZE pads the image to SIZE bytes with 0xFF, as erased NOR flash\n"
-     "reads, for a programmer that writes whole chips. SIZE is in bytes, or in\n"
-     "KiB or MiB with K or M: 8M is 8388608. An image larger than SIZE is\n"
-     "refused and nothing is written. For an 8 MiB chip, with flashrom:\n"
+     "reads, for a programmer that writes whole chips. SIZE is in bytes, in\n"
+     "hexadecimal with 0x, or in KiB or MiB with K, KiB, M or MiB: 8M, 8MiB and\n"
+     "0x800000 are 8388608. An image larger than SIZE is refused and nothing is\n"
+     "written. For an 8 MiB chip, with flashrom:\n"
      "  catalogue flash-image --size 8M flash.bin\n"
      "  flashrom -p <programmer> -c <chip> -w flash.bin\n"
      "\n"
      "--since OLD --layout LAYOUT compares the image with OLD, the image written\n"
      "before (a file, or '-' for standard input), and writes LAYOUT, a flashrom\n"
      "layout of the erase blocks where they differ: r0, r1, ... and 'record', the\n"
-     "blocks of the image's record, always among them when any block differs.\n"
-     "It prints the flashrom command that writes and verifies those alone. Erase\n"
-     "blocks are 4K unless --erase-block SIZE says otherwise (a power of two that\n"
-     "divides the image's size). Before using it, confirm that the chip holds OLD:\n"
-     "  flashrom -p <programmer> -c <chip> -l LAYOUT -i record -v OLD\n"
-     "and write the whole image when it does not.\n",
+     "blocks of the image's record, always among them when any block differs,\n"
+     "and LAYOUT.old-record, OLD's bytes there. It prints the flashrom commands\n"
+     "to run in order, each only if the one before succeeded: confirm that the\n"
+     "chip holds OLD's record, erase the record's region, write the other\n"
+     "regions, write the record's region; stopped anywhere, the chip holds OLD,\n"
+     "NEW, or no valid record. Erase blocks are 4K unless --erase-block SIZE says\n"
+     "otherwise (a power of two that divides the image's size).\n"
+     "--chip-offset OFFSET places the image OFFSET bytes into the chip (a\n"
+     "multiple of the erase block), FILE and OLD being its region as written:\n"
+     "the layout's addresses are the chip's, and each region's bytes are written\n"
+     "beside LAYOUT as LAYOUT.NAME for flashrom's -i NAME:FILE.\n",
      flash_image_command},
     {"export", {}, "BITMAP FILE", 2, 2, "writes one bitmap's pixel bytes",
      "Writes the pixel bytes of one bitmap to FILE, as the device holds them:\n"

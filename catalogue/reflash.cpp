@@ -83,13 +83,19 @@ std::string erase_block_refusal(uint64_t block, uint64_t length) {
 
 bool changed_regions(const std::string& old_path, const std::vector<toolkit::Piece>& image, uint64_t block,
                      uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
-                     uint64_t& old_length, std::string& error) {
+                     std::vector<uint8_t>& old_record, uint64_t& old_length, std::string& error) {
   uint64_t length = 0;
   for (const toolkit::Piece& piece : image) length += piece.size;
+  const BlockRun trailer{trailer_start / block, (trailer_start + trailer_size - 1) / block + 1};
   BlockComparer comparer(image, block);
   old_length = 0;
+  old_record.clear();
   const auto take = [&](const uint8_t* data, size_t size) {
     if (old_length < length) comparer.feed(data, static_cast<size_t>(std::min<uint64_t>(size, length - old_length)));
+    // OLD's bytes over the record's blocks, for the line that confirms the chip holds them.
+    const uint64_t from = std::max(old_length, trailer.first * block),
+                   to = std::min(old_length + size, std::min(trailer.second * block, length));
+    if (from < to) old_record.insert(old_record.end(), data + (from - old_length), data + (to - old_length));
     old_length += size;
   };
   if (!read_in_blocks(old_path, length + 1, take, error)) return false;
@@ -97,7 +103,6 @@ bool changed_regions(const std::string& old_path, const std::vector<toolkit::Pie
   std::vector<BlockRun> runs = comparer.runs();
   if (runs.empty()) return true;
   // The trailer's blocks join the runs, and then stand apart as a region.
-  const BlockRun trailer{trailer_start / block, (trailer_start + trailer_size - 1) / block + 1};
   runs.insert(std::upper_bound(runs.begin(), runs.end(), trailer), trailer);
   std::vector<BlockRun> merged;
   for (const BlockRun& run : runs)
@@ -113,7 +118,7 @@ bool changed_regions(const std::string& old_path, const std::vector<toolkit::Pie
     if (run.first <= trailer.first && trailer.second <= run.second) {
       add("r" + std::to_string(count), run.first, trailer.first);
       count += run.first < trailer.first;
-      add("record", trailer.first, trailer.second);
+      add(kRecordRegion, trailer.first, trailer.second);
       add("r" + std::to_string(count), trailer.second, run.second);
       count += trailer.second < run.second;
     } else {
@@ -122,18 +127,33 @@ bool changed_regions(const std::string& old_path, const std::vector<toolkit::Pie
   return true;
 }
 
-std::string layout_text(const std::vector<LayoutRegion>& regions) {
+std::string layout_text(const std::vector<LayoutRegion>& regions, uint64_t chip_offset) {
   std::string text;
   char line[64];
   for (const LayoutRegion& r : regions) {
-    std::snprintf(line, sizeof line, "%08" PRIx64 ":%08" PRIx64 " ", r.start, r.end - 1);
+    std::snprintf(line, sizeof line, "%08" PRIx64 ":%08" PRIx64 " ", chip_offset + r.start, chip_offset + r.end - 1);
     text += line + r.name + "\n";
   }
   return text;
 }
 
+std::vector<toolkit::Piece> image_slice(const std::vector<toolkit::Piece>& image, uint64_t start, uint64_t end) {
+  std::vector<toolkit::Piece> slice;
+  uint64_t at = 0;
+  for (const toolkit::Piece& piece : image) {
+    const uint64_t from = std::max(start, at), to = std::min(end, at + piece.size);
+    if (from < to)
+      slice.push_back({static_cast<const uint8_t*>(piece.data) + (from - at), static_cast<size_t>(to - from)});
+    at += piece.size;
+  }
+  return slice;
+}
+
+std::string region_file(const std::string& layout_path, const std::string& name) { return layout_path + "." + name; }
+
 void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uint64_t block, uint64_t length,
-                   const std::string& layout_path, const std::string& file, const std::string& old_path) {
+                   const std::string& layout_path, const std::string& file, const std::string& old_path,
+                   bool region_files) {
   const std::string old_name = old_path == "-" ? "standard input" : toolkit::shown_name(old_path);
   const std::string file_name = file == "-" ? "standard output" : toolkit::shown_name(file);
   const std::string layout_name = toolkit::shown_name(layout_path);
@@ -143,17 +163,32 @@ void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uin
     return;
   }
   uint64_t bytes = 0;
-  std::string includes;
-  for (const LayoutRegion& r : regions) {
-    bytes += r.end - r.start;
-    includes += " -i " + r.name;
-  }
+  for (const LayoutRegion& r : regions) bytes += r.end - r.start;
   const unsigned long long blocks = bytes / block;
   std::fprintf(out, "%s: %zu %s, %llu erase %s of %" PRIu64 " bytes, where %s differs from %s\n",
                layout_name.c_str(), regions.size(), plural(regions.size(), "region", "regions"), blocks,
                plural(blocks, "block", "blocks"), block, file_name.c_str(), old_name.c_str());
-  std::fprintf(out, "flashrom -p PROGRAMMER -c CHIP -l %s%s --noverify-all -w %s\n", shell_word(layout_path).c_str(),
-               includes.c_str(), shell_word(file).c_str());
+  // flashrom wants a whole chip's bytes after -w and -v even when -i names a
+  // file for every region it touches: FILE when it is the whole chip, else
+  // any bytes, which it reads from standard input without asking their length.
+  const std::string whole = region_files ? "- </dev/zero" : shell_word(file);
+  const std::string flashrom = "flashrom -p PROGRAMMER -c CHIP -l " + shell_word(layout_path);
+  // -i NAME, or -i NAME:FILE taking the region's bytes from a file beside the layout.
+  const auto include = [&](const std::string& name, const char* beside) {
+    return " -i " + (beside ? shell_word(name + ":" + region_file(layout_path, beside)) : name);
+  };
+  std::string pixels;
+  for (const LayoutRegion& r : regions)
+    if (r.name != kRecordRegion) pixels += include(r.name, region_files ? r.name.c_str() : nullptr);
+  // Each line only once the one before succeeded; the record's region is
+  // written alone and last, so that a chip cut short anywhere holds OLD's
+  // record over OLD's pixels, no record, or NEW's over NEW's.
+  std::vector<std::string> lines = {flashrom + include(kRecordRegion, kOldRecord) + " -v " + whole,
+                                    flashrom + include(kRecordRegion, nullptr) + " -E"};
+  if (!pixels.empty()) lines.push_back(flashrom + pixels + " --noverify-all -w " + whole);
+  lines.push_back(flashrom + include(kRecordRegion, region_files ? kRecordRegion : nullptr) + " --noverify-all -w " +
+                  whole);
+  for (const std::string& line : lines) std::fprintf(out, "%s\n", line.c_str());
   std::fprintf(out, "flashrom reads and verifies these %" PRIu64 " bytes instead of all %" PRIu64
                     ", and writes at most as many\n",
                bytes, length);

@@ -21,6 +21,11 @@ struct LayoutRegion {
   uint64_t start, end;  // end excluded
 };
 
+constexpr char kRecordRegion[] = "record";
+// What the file of OLD's bytes over the record's region is called beside
+// the layout (region_file).
+constexpr char kOldRecord[] = "old-record";
+
 // Why an erase block of block bytes cannot cut an image of length bytes
 // (padded, as written): it must be a power of two and divide length. Empty
 // when it can.
@@ -30,19 +35,34 @@ std::string erase_block_refusal(uint64_t block, uint64_t length);
 // in pieces from offset 0, erase block by erase block. When any block
 // differs, the regions cover the blocks that do and those of the trailer
 // (from trailer_start, trailer_size bytes): a new trailer must never stand over
-// old pixels. old_length is OLD's length, read no further than one byte past
-// the image. False, with error "<path>: <reason>", when OLD cannot be read.
+// old pixels. old_record gets OLD's bytes over the trailer's blocks (as far
+// as OLD goes); old_length is OLD's length, read no further than one byte
+// past the image. False, with error "<path>: <reason>", when OLD cannot be
+// read.
 bool changed_regions(const std::string& old_path, const std::vector<toolkit::Piece>& image, uint64_t block,
                      uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
-                     uint64_t& old_length, std::string& error);
+                     std::vector<uint8_t>& old_record, uint64_t& old_length, std::string& error);
 
-// The layout file: "start:end name", hexadecimal, both ends included.
-std::string layout_text(const std::vector<LayoutRegion>& regions);
+// The layout file: "start:end name", hexadecimal, both ends included, the
+// regions placed chip_offset bytes into the chip.
+std::string layout_text(const std::vector<LayoutRegion>& regions, uint64_t chip_offset);
 
-// What the regions mean, to out: how many, the flashrom command that writes
-// them from file and verifies them alone, and the bytes that moves against
-// the whole chip of length bytes; or that there is nothing to write.
+// The image's bytes from start to end (excluded), as pieces of image's.
+std::vector<toolkit::Piece> image_slice(const std::vector<toolkit::Piece>& image, uint64_t start, uint64_t end);
+
+// The file beside the layout that holds a region's bytes for flashrom's
+// -i NAME:FILE: "LAYOUT.NAME".
+std::string region_file(const std::string& layout_path, const std::string& name);
+
+// What the regions mean, to out: how many, then the flashrom commands to
+// run in order, each once the one before succeeded: confirm that the chip
+// holds OLD's record (from the kOldRecord file), erase the record's region,
+// write the other regions, write the record's region alone; then the bytes
+// that moves against the whole chip of length bytes. Or that there is
+// nothing to write. With region_files, FILE is not the whole chip, and the
+// regions come from their region_file.
 void print_reflash(std::FILE* out, const std::vector<LayoutRegion>& regions, uint64_t block, uint64_t length,
-                   const std::string& layout_path, const std::string& file, const std::string& old_path);
+                   const std::string& layout_path, const std::string& file, const std::string& old_path,
+                   bool region_files);
 
 }  // namespace catalogue
