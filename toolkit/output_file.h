@@ -13,7 +13,8 @@
 //                               when complete: a failure leaves the old file
 //                               or none, never a partial one. The new file
 //                               gets the old one's owner, group, permission
-//                               bits, ACL and other extended attributes,
+//                               bits, ACL (none if it had none, whatever the
+//                               folder's default) and other extended attributes,
 //                               and until then is the writer's alone; like
 //                               any write, it loses a file capability, and
 //                               setuid and setgid where the system clears

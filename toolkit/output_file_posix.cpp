@@ -223,9 +223,15 @@ bool read_old(int fd, OldFile& old) {
 // false when any of them cannot be given.
 bool carry_over(int fd, const OldFile& old) {
   if (fchown(fd, old.uid, old.gid) != 0) return false;
-  for (const auto& [name, value] : old.attributes)
+  static const char kAcl[] = "system.posix_acl_access";
+  bool has_acl = false;
+  for (const auto& [name, value] : old.attributes) {
+    has_acl = has_acl || name == kAcl;
     if (fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) return false;
-  return true;
+  }
+  // The new file took the folder's default ACL, if any, when it was made;
+  // the old file's mode bits alone are what it had without an ACL of its own.
+  return has_acl || fgetxattr(fd, kAcl, nullptr, 0) < 0 || fremovexattr(fd, kAcl) == 0;
 }
 
 }  // namespace
@@ -249,12 +255,15 @@ bool OutputFile::open_name(const std::string& path) {
   if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) return write_in_place(fd);
   Place place;
   const bool located = locate(path, place);
+  const int reason = errno;
   dir_fd_ = place.dir;
   name_ = place.name;
   if (fd < 0) {
-    if (!located) return fail_errno();
-    // A file made there would be one the user never sees.
-    if (place.links > 0) return fail("dangling symbolic link to " + shown_name(place.shown));
+    // A file made there would be one the user never sees; a link into a
+    // folder that is not there leads to nothing either.
+    if (place.links > 0 && (located || reason == ENOENT))
+      return fail("dangling symbolic link to " + shown_name(place.shown));
+    if (!located) return fail(std::strerror(reason));
     return open_replacement(-1);
   }
   // A file reached another way than by the name (a link the system makes,
