@@ -116,9 +116,8 @@ TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
 // with nothing beside it: an unnamed temporary file goes with the process,
 // even killed; a named one (where the file system has no unnamed ones) is
 // removed first. Until then the new file is the writer's alone, mode 600,
-// whatever the old one's. Only SIGKILL leaves a named one behind, named for
-// the file it was to replace: all the write long where the file system has
-// no unnamed files, else only once it is named for the rename.
+// whatever the old one's. A SIGKILL leaves a named one, saying whose it is:
+// partial midway, complete once an unnamed one is named for the rename.
 TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
   const std::string image = flash_image();
   const struct {
@@ -157,7 +156,6 @@ TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
       EXPECT_TRUE(left[0].rfind(".out.bin.tmp", 0) == 0 && left[0].size() == 18) << shown << ": " << left[0];
       const std::string held = read_file(dir / left[0]);
       EXPECT_EQ(held.size() == image.size(), c.left == "all") << shown << ": " << held.size() << " bytes";
-      EXPECT_TRUE(!held.empty() && image.compare(0, held.size(), held) == 0) << shown;
       left.erase(left.begin());
     }
     EXPECT_EQ(left, Names{"out.bin"}) << shown;
