@@ -458,14 +458,27 @@ TEST(CatalogueCli, ExportRefusesAnythingButATableIndex) {
 TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
   TempDir dir;
   ASSERT_EQ(mkdir((dir / "taken").c_str(), 0777), 0);
-  const struct {
+  struct Case {
     std::string target;
     int error;
     std::string shown = "";  // how the message shows target, when not as it is
-  } cases[] = {{dir / "missing/flash.bin", ENOENT},
-               {dir / "taken", EISDIR},
-               // Quoted as coreutils quote it: no escape reaches the terminal, no newline splits the line.
-               {dir / "a\nb\033[2J/flash.bin", ENOENT, "'" + dir.path() + "/a'$'\\n''b'$'\\033''[2J/flash.bin'"}};
+  };
+  std::vector<Case> cases = {
+      {dir / "missing/flash.bin", ENOENT},
+      {dir / "taken", EISDIR},
+      // Quoted as coreutils quote it: no escape reaches the terminal, no newline splits the line.
+      {dir / "a\nb\033[2J/flash.bin", ENOENT, "'" + dir.path() + "/a'$'\\n''b'$'\\033''[2J/flash.bin'"}};
+  // Bytes that are no valid UTF-8 (overlong ESC and CSI, surrogates, past
+  // U+10FFFF, cut short) and the line and paragraph separators are quoted;
+  // the valid characters at each boundary are not.
+  for (const auto& [bytes, octal] : std::vector<std::pair<std::string, std::string>>{
+           {"\xE0\x80\x9B", "\\340\\200\\233"}, {"\xE0\xA0\x80", ""}, {"\xED\xA0\x80", "\\355\\240\\200"},
+           {"\xED\x9F\xBB", ""}, {"\xF0\x8F\xBF\xBF", "\\360\\217\\277\\277"}, {"\xF0\x90\x80\x80", ""},
+           {"\xF4\x90\x80\x80", "\\364\\220\\200\\200"}, {"\xF4\x8F\xBF\xBD", ""}, {"\xE2\x80", "\\342\\200"},
+           {"\xE2\x80\xA8", "\\342\\200\\250"}, {"\xE2\x80\xA9", "\\342\\200\\251"}, {"\xE2\x80\xA7", ""},
+           {"\xE2\x80\xAA", ""}})
+    cases.push_back({dir / ("a" + bytes + "b/flash.bin"), ENOENT,
+                     octal.empty() ? "" : "'" + dir.path() + "/a'$'" + octal + "''b/flash.bin'"});
   for (const auto& c : cases) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"flash-image", c.target}, {"export", "3", c.target}, {"verify", c.target}}) {
@@ -477,6 +490,9 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
       EXPECT_TRUE(list_dir(dir / "taken").empty());
     }
   }
+  // The report line, too.
+  EXPECT_EQ(catalogue({"export", "3", "x\xE2\x80\xA8y"}, dir / "taken").out,
+            "'x'$'\\342\\200\\250''y': 25600 bytes written\n");
 }
 
 // A listing cut short by a full disk must not report success.

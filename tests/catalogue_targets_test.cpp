@@ -183,6 +183,17 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
        },
        "out.bin", "file 660 0:0", {}, false, false,
        "user::rw-\nuser:nobody:rw-\ngroup::---\nmask::rw-\nother::---\n\n# file: out.bin\nuser.note=\"kept\"\n\n"},
+      // The new file takes the folder's default ACL when it is made, then
+      // exactly the old file's: none, or its own.
+      {"a file without an ACL in a folder with a default ACL",
+       [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chmod 664 out.bin && setfacl -dm u:nobody:rw-,g::- ."); },
+       "out.bin", "file 664 0:0", {}, false, false, "user::rw-\ngroup::rw-\nother::r--\n\n"},
+      {"a file with an ACL in a folder with a default ACL",
+       [](const Scratch& d) {
+         shell(d.path(), "echo old >out.bin && chmod 640 out.bin && setfacl -m u:daemon:r out.bin && "
+                         "setfacl -dm u:nobody:rw-,g::- .");
+       },
+       "out.bin", "file 640 0:0", {}, false, false, "user::rw-\nuser:daemon:r--\ngroup::r--\nmask::r--\nother::---\n\n"},
       // An attribute only root may set cannot go on a new file of the
       // user's: the file is written in place, and keeps it.
       {"the user's file with an attribute only root may set, written by the user",
@@ -439,6 +450,8 @@ TEST(CatalogueTargets, ALinkToNothingIsRefusedAndNothingIsMade) {
          make_link("gone.bin", d / "sub/l");
        },
        "catalogue: out.bin: dangling symbolic link to sub/gone.bin\n"},
+      {"a link into a folder that is not there", [](const Scratch& d) { make_link("gone/x.bin", d / "out.bin"); },
+       "catalogue: out.bin: dangling symbolic link to gone/x.bin\n"},
       {"a link into a file",
        [](const Scratch& d) {
          write_file(d / "plain", kOld);

@@ -116,25 +116,31 @@ TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
 // with nothing beside it: an unnamed temporary file goes with the process,
 // even killed; a named one (where the file system has no unnamed ones) is
 // removed first. Until then the new file is the writer's alone, mode 600,
-// whatever the old one's.
+// whatever the old one's. A SIGKILL leaves a named one, saying whose it is:
+// partial midway, complete once an unnamed one is named for the rename.
 TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
+  const std::string image = flash_image();
   const struct {
     int signal;
     bool named;      // the file system has no unnamed temporary files
     bool by_kernel;  // SIGXFSZ at a size limit, by the real program
+    bool at_rename = false;  // raised just before the rename, not midway
+    std::string left = "";   // what .out.bin.tmp?????? holds afterwards: "part", "all" of the image
   } cases[] = {
       {SIGINT, false, false},  {SIGINT, true, false},  {SIGTERM, false, false}, {SIGTERM, true, false},
       {SIGHUP, false, false},  {SIGHUP, true, false},  {SIGPIPE, false, false}, {SIGPIPE, true, false},
       {SIGXFSZ, false, false}, {SIGXFSZ, true, false}, {SIGXFSZ, false, true},  {SIGKILL, false, false},
+      {SIGTERM, false, false, true}, {SIGKILL, true, false, false, "part"}, {SIGKILL, false, false, true, "all"},
   };
   for (const auto& c : cases) {
     TempDir dir;
     write_file(dir / "out.bin", kOld);
     chmod((dir / "out.bin").c_str(), 0666);
     ProcessOptions options = in_dir(dir.path());
-    const std::string shown = std::string(strsignal(c.signal)) + (c.named ? ", named" : "");
+    const std::string shown =
+        std::string(strsignal(c.signal)) + (c.named ? ", named" : "") + (c.at_rename ? ", at the rename" : "");
     if (c.by_kernel) options.limits = {{RLIMIT_FSIZE, 1 << 20}};
-    setenv("STDIO_SIGNAL", (std::to_string(c.signal) + ":100").c_str(), 1);
+    setenv("STDIO_SIGNAL", (std::to_string(c.signal) + (c.at_rename ? ":rename" : ":100")).c_str(), 1);
     if (c.named) setenv("NO_TMPFILE", "1", 1);
     const ProcessResult r =
         testing_support::run_process({c.by_kernel ? CATALOGUE_PATH : CATALOGUE_STDIO_FAULTS_PATH, "flash-image", "out.bin"}, options);
@@ -142,9 +148,17 @@ TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
     unsetenv("NO_TMPFILE");
     EXPECT_EQ(r.signal, c.signal) << shown << ": " << r.err;
     EXPECT_EQ(r.out, "") << shown;
-    EXPECT_EQ(r.err, c.by_kernel ? "" : "<mode 600>\n") << shown;
+    EXPECT_EQ(r.err, c.by_kernel || c.at_rename ? "" : "<mode 600>\n") << shown;
     EXPECT_EQ(read_file(dir / "out.bin"), kOld) << shown;
-    EXPECT_EQ(list_dir(dir.path()), Names{"out.bin"}) << shown;
+    Names left = list_dir(dir.path());
+    if (!c.left.empty()) {
+      ASSERT_EQ(left.size(), 2u) << shown;
+      EXPECT_TRUE(left[0].rfind(".out.bin.tmp", 0) == 0 && left[0].size() == 18) << shown << ": " << left[0];
+      const std::string held = read_file(dir / left[0]);
+      EXPECT_EQ(held.size() == image.size(), c.left == "all") << shown << ": " << held.size() << " bytes";
+      left.erase(left.begin());
+    }
+    EXPECT_EQ(left, Names{"out.bin"}) << shown;
   }
 }
 

@@ -9,9 +9,11 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "shown_name.h"
 
@@ -25,6 +27,20 @@ bool OutputFile::fail(const std::string& reason) {
 }
 
 bool OutputFile::fail_errno() { return fail(std::strerror(errno)); }
+
+// Hidden, saying whose it is for anyone who finds it left behind
+// (".image.bin.tmpk3j9x0"), and random so that no earlier run, even one
+// with the same pid, has used it up. A name too long to take the 11 bytes
+// more is cut, between two characters.
+std::string temporary_name(const std::string& name, size_t longest) {
+  static std::random_device source;
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  size_t kept = std::min(name.size(), longest - 11);
+  while (kept > 0 && kept < name.size() && (static_cast<unsigned char>(name[kept]) & 0xc0) == 0x80) --kept;
+  std::string temporary = "." + name.substr(0, kept) + ".tmp";
+  for (int i = 0; i < 6; ++i) temporary += kLetters[source() % (sizeof kLetters - 1)];
+  return temporary;
+}
 
 bool OutputFile::commit(std::string& error) {
   if (fd_ < 0) {

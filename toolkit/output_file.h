@@ -9,15 +9,18 @@
 //
 //   nothing, or a regular file  written as a new file beside it (unnamed
 //                               where the system can make one, else under a
-//                               short random name) and put in its place
+//                               hidden name that says whose it is,
+//                               .NAME.tmpk3j9x0) and put in its place
 //                               when complete: a failure leaves the old file
 //                               or none, never a partial one. The new file
 //                               gets the old one's owner, group, permission
-//                               bits, ACL and other extended attributes,
-//                               and until then is the writer's alone; like
-//                               any write, it loses a file capability, and
-//                               setuid and setgid where the system clears
-//                               them on a write by the same user.
+//                               bits, ACL (none if it had none, whatever the
+//                               folder's default) and other extended
+//                               attributes, and until then is the writer's
+//                               alone; like any write, it loses a file
+//                               capability, and setuid and setgid where the
+//                               system clears them on a write by the same
+//                               user.
 //                               A file with other hard links, one in a
 //                               folder that keeps its names (append-only,
 //                               immutable), one the new file cannot stand in
@@ -45,7 +48,10 @@
 //
 // An interruption (SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ) removes a
 // named temporary file before the process ends by the signal as it would
-// have; an unnamed one goes with the process whatever ends it. Messages
+// have; an unnamed one goes with the process whatever ends it, until it is
+// linked under its temporary name just before the rename that replaces an
+// old file: a SIGKILL between those two calls, or anywhere in the write
+// where the system has no unnamed files, leaves the temporary name. Messages
 // show the name as shown_name.h does.
 #pragma once
 
@@ -66,6 +72,10 @@ struct Piece {
 // is a file name like any other.
 enum class Dash { file_name, standard_output };
 
+// A new name, each time another, for a temporary file that is to take
+// name's place in its folder: at most longest bytes (12 or more).
+std::string temporary_name(const std::string& name, size_t longest);
+
 #ifndef _WIN32
 // What an old file carries that the new one that replaces it is given.
 struct OldFile {
@@ -78,7 +88,7 @@ struct OldFile {
 // signal to remove.
 struct TemporaryName {
   int dir = -1;
-  char name[16] = {};
+  char name[256] = {};  // as long as names go
   TemporaryName* next = nullptr;
 };
 #endif

@@ -16,7 +16,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 #include "output_file.h"
 #include "shown_name.h"
@@ -88,27 +87,20 @@ class SignalsHeld {
   sigset_t old_;
 };
 
-// A name for a temporary file, short so that it fits wherever the final
-// name does, and random so that no earlier run, even one with the same pid,
-// has used it up.
-std::string temporary_name() {
-  static std::random_device source;
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string name = ".tmp";
-  for (int i = 0; i < 8; ++i) name += kLetters[source() % (sizeof kLetters - 1)];
-  return name;
-}
-
 // The name under which the kernel reaches an open descriptor.
 std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
-// Makes a file of the given mode under a random name in dir (fd < 0), or
-// gives the unnamed file open as fd such a name; listed in temp the moment
-// it exists. Returns the file's descriptor, or -1 with errno.
-int name_temporary(int dir, int fd, int mode, TemporaryName& temp) {
+// Makes a file of the given mode in dir (fd < 0), or gives the unnamed file
+// open as fd a name, under a temporary name for final_name, the name it is
+// to take; listed in temp the moment it exists. Returns the file's
+// descriptor, or -1 with errno.
+int name_temporary(int dir, int fd, int mode, const std::string& final_name, TemporaryName& temp) {
   install_cleanup();
+  struct statfs fs;
+  const size_t longest =
+      std::clamp<size_t>(fstatfs(dir, &fs) == 0 ? static_cast<size_t>(fs.f_namelen) : 255, 12, sizeof temp.name - 1);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = temporary_name();
+    const std::string name = temporary_name(final_name, longest);
     SignalsHeld held;
     const int named = fd >= 0 ? (linkat(AT_FDCWD, proc_path(fd).c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0
                                      ? fd
@@ -223,9 +215,15 @@ bool read_old(int fd, OldFile& old) {
 // false when any of them cannot be given.
 bool carry_over(int fd, const OldFile& old) {
   if (fchown(fd, old.uid, old.gid) != 0) return false;
-  for (const auto& [name, value] : old.attributes)
+  static const char kAcl[] = "system.posix_acl_access";
+  bool has_acl = false;
+  for (const auto& [name, value] : old.attributes) {
+    has_acl = has_acl || name == kAcl;
     if (fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0) return false;
-  return true;
+  }
+  // The new file took the folder's default ACL, if any, when it was made;
+  // the old file's mode bits alone are what it had without an ACL of its own.
+  return has_acl || fgetxattr(fd, kAcl, nullptr, 0) < 0 || fremovexattr(fd, kAcl) == 0;
 }
 
 }  // namespace
@@ -249,12 +247,15 @@ bool OutputFile::open_name(const std::string& path) {
   if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) return write_in_place(fd);
   Place place;
   const bool located = locate(path, place);
+  const int reason = errno;
   dir_fd_ = place.dir;
   name_ = place.name;
   if (fd < 0) {
-    if (!located) return fail_errno();
-    // A file made there would be one the user never sees.
-    if (place.links > 0) return fail("dangling symbolic link to " + shown_name(place.shown));
+    // A file made there would be one the user never sees; a link into a
+    // folder that is not there leads to nothing either.
+    if (place.links > 0 && (located || reason == ENOENT))
+      return fail("dangling symbolic link to " + shown_name(place.shown));
+    if (!located) return fail(std::strerror(reason));
     return open_replacement(-1);
   }
   // A file reached another way than by the name (a link the system makes,
@@ -268,7 +269,7 @@ bool OutputFile::open_name(const std::string& path) {
 }
 
 // A new file in the folder that will take the name: unnamed, or under a
-// random name, created only if nothing has it yet, so that nothing planted
+// temporary name, created only if nothing has it yet, so that nothing planted
 // there is written through. old_fd is the old file, open for writing, or -1
 // when there is none.
 bool OutputFile::open_replacement(int old_fd) {
@@ -284,7 +285,7 @@ bool OutputFile::open_replacement(int old_fd) {
   // but in a folder that keeps its names, a new file is made under its own.
   if (fd < 0 && keeps_names(dir_fd_))
     return write_in_place(openat(dir_fd_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666));
-  if (fd < 0) fd = name_temporary(dir_fd_, -1, mode, temp_);
+  if (fd < 0) fd = name_temporary(dir_fd_, -1, mode, name_, temp_);
   // A folder that is not the writer's to change (EACCES), or where nothing
   // may be made (EPERM, immutable): the old file is written in place.
   if (fd < 0) return old_fd >= 0 && (errno == EACCES || errno == EPERM) ? write_in_place(old_fd) : fail_errno();
@@ -329,9 +330,11 @@ bool OutputFile::finish_replacement(int fd, std::string& reason) {
   }
   if (!temp_.name[0]) {
     // A name cannot be linked over: an old file is replaced by a rename.
+    // The unnamed file gets its temporary name only now, just before the
+    // rename: a SIGKILL between the two calls is all that can leave it.
     if (!existing && linkat(AT_FDCWD, proc_path(fd).c_str(), dir_fd_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0)
       return true;
-    if ((!existing && errno != EEXIST) || name_temporary(dir_fd_, fd, 0, temp_) < 0) {
+    if ((!existing && errno != EEXIST) || name_temporary(dir_fd_, fd, 0, name_, temp_) < 0) {
       reason = std::strerror(errno);
       return false;
     }

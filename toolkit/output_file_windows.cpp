@@ -10,24 +10,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 #include "output_file.h"
 
 namespace toolkit {
 
 namespace {
-
-// A name for a temporary file, short so that it fits wherever the final
-// name does, and random so that no earlier run, even one with the same pid,
-// has used it up.
-std::string temporary_name() {
-  static std::random_device source;
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string name = ".tmp";
-  for (int i = 0; i < 8; ++i) name += kLetters[source() % (sizeof kLetters - 1)];
-  return name;
-}
 
 // Puts the finished file in place of whatever had the final name. The
 // Windows C runtime's rename refuses an existing target, so the system call
@@ -75,13 +63,18 @@ OutputFile::OutputFile(const std::string& path, Dash dash) : path_(path) {
     }
     if (fd >= 0) _close(fd);
   }
-  // A short random name beside the final one, created only if nothing has
-  // it yet, so that nothing planted there is written through.
+  // A temporary name beside the final one, created only if nothing has it
+  // yet, so that nothing planted there is written through; as long as the
+  // full path the final one leaves room for (MAX_PATH).
   final_path_ = path;
   const size_t slash = path.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string name = path.substr(folder.size());
+  char full[MAX_PATH];
+  const size_t room = _fullpath(full, path.c_str(), sizeof full) ? sizeof full - 1 - std::strlen(full) : 0;
+  const size_t longest = std::clamp<size_t>(name.size() + room, 12, 255);
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_path_ = folder + temporary_name();
+    temp_path_ = folder + temporary_name(name, longest);
     fd_ = _open(temp_path_.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd_ < 0 && errno != EEXIST) break;
   }

@@ -1,7 +1,8 @@
 /*
  * Failing stdio calls on request, for running a program's write-error paths
  * as a process. Linked into a test build of the program with
- *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose,--wrap=openat,--wrap=writev,--wrap=close
+ *   -Wl,--wrap=fwrite,--wrap=fflush,--wrap=fclose,--wrap=openat,--wrap=writev,--wrap=close,
+ *   --wrap=renameat
  * so that the program's own calls reach these first. The program's code is
  * unchanged; only what the C library answers is.
  *
@@ -24,7 +25,9 @@
  * STDIO_SIGNAL=<signal>:<n> raises that signal (by number) just before the
  * n-th fwrite or writev on such a file: an interruption midway through a
  * write. First it writes "<mode NNN>" and a newline to standard error: the
- * file's permission bits at that moment, in octal.
+ * file's permission bits at that moment, in octal. STDIO_SIGNAL=<signal>:rename
+ * raises it just before the first renameat instead: once a temporary file has
+ * its name, before it takes the final one.
  *
  * NO_TMPFILE, set to anything, makes every openat asking for an unnamed
  * temporary file fail with EOPNOTSUPP, as on a file system without them.
@@ -47,6 +50,7 @@ int __real_fclose(FILE *file);
 int __real_openat(int dir, const char *path, int flags, ...);
 ssize_t __real_writev(int fd, const struct iovec *parts, int count);
 int __real_close(int fd);
+int __real_renameat(int from_dir, const char *from, int to_dir, const char *to);
 
 static int is_standard(FILE *file) { return file == NULL || file == stdout || file == stderr || file == stdin; }
 
@@ -133,4 +137,11 @@ int __wrap_close(int fd) {
   if (!should_fail("close", ++calls)) return result;
   errno = EIO;
   return -1;
+}
+
+int __wrap_renameat(int from_dir, const char *from, int to_dir, const char *to) {
+  const char *signal_at = getenv("STDIO_SIGNAL");
+  if (signal_at && strchr(signal_at, ':') && strcmp(strchr(signal_at, ':') + 1, "rename") == 0)
+    raise((int)strtol(signal_at, NULL, 10));
+  return __real_renameat(from_dir, from, to_dir, to);
 }
