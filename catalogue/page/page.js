@@ -253,9 +253,14 @@ class Player {
     // The line shown is kept in view until the reader scrolls the listing
     // away from where the page put it; what the reader then does in the run
     // (a step, Play, a line chosen) brings it back.
+    // (A wheel or a finger says so at once: Firefox's smooth scroll reports
+    // its steps late; a scroll bar dragged is told by where the box now is.)
     this.following = true;
+    const away = () => { this.following = false; };
+    this.listing.addEventListener('wheel', away, { passive: true });
+    this.listing.addEventListener('touchmove', away, { passive: true });
     this.listing.addEventListener('scroll', () => {
-      if (Math.abs(this.listing.scrollTop - (this.listing.dataset.scrolledTo ?? 0)) >= 1) this.following = false;
+      if (Math.abs(this.listing.scrollTop - (this.listing.dataset.scrolledTo ?? 0)) >= 1) away();
     });
     this.listing.firstChild.setAttribute('role', 'grid');
     this.listing.firstChild.setAttribute('aria-label', `${run.name}: Enter or Space shows the bitmap of the focused line`);
