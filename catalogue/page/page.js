@@ -476,18 +476,18 @@ function mapImage({ imageLength, imageRuns, imageEnd, outside }) {
   for (const name of outside) legend.append(element('a', { href: '#run-' + name, textContent: name }));
 }
 
-// Marks, once painted, the frame that shows what has just been drawn.
-function markPainted(name, then) {
-  requestAnimationFrame(() => {
-    // A message posted in the frame arrives after its paint.
-    const channel = new MessageChannel();
-    channel.port1.onmessage = () => {
-      performance.mark(name);
-      then?.();
-    };
-    channel.port2.postMessage(null);
-  });
+// Marks, once painted, the frame being made: called from its animation
+// callback (a message posted there arrives after its paint).
+function markFrame(name, then) {
+  const channel = new MessageChannel();
+  channel.port1.onmessage = () => {
+    performance.mark(name);
+    then?.();
+  };
+  channel.port2.postMessage(null);
 }
+// Marks, once painted, the frame that shows what has just been drawn.
+const markPainted = (name, then) => requestAnimationFrame(() => markFrame(name, then));
 
 // The data follows this script in the page, an element for each piece: a
 // head with all that the flash map and the summary need, then one for each
@@ -502,7 +502,28 @@ let placed = Promise.resolve();  // the runs are placed in their order
 // Below the first screen, runs wait for the end of the data: the parser is
 // not kept from it by building what nobody sees yet.
 const later = [];
-let screenFull = false;
+let screenFull = false, screenMarked = false, screenAsked = false;
+
+// The first screen is full: the map, the summary and every run that begins
+// on it, drawn (in a frame's animation callback: that frame).
+function screenDrawn(inFrame) {
+  screenFull = true;
+  if (screenMarked) return;
+  screenMarked = true;
+  (inFrame ? markFrame : markPainted)('first-screen-drawn');
+}
+
+// Whether the runs built so far fill the first screen is read in the next
+// frame, before its paint: the layout that needs is the frame's own, not one
+// more forced on the page just written.
+function askScreenFull() {
+  if (screenAsked) return;
+  screenAsked = true;
+  requestAnimationFrame(() => {
+    screenAsked = false;
+    if (!screenFull && runList.getBoundingClientRect().bottom >= innerHeight) screenDrawn(true);
+  });
+}
 
 function placeRun(run, pixels) {
   let at = 0;
@@ -515,10 +536,7 @@ function placeRun(run, pixels) {
     return;
   }
   addRun(run);
-  if (runList.getBoundingClientRect().bottom < innerHeight) return;
-  // The map, the summary and every run that begins on the first screen.
-  screenFull = true;
-  markPainted('first-screen-drawn');
+  askScreenFull();
 }
 
 // The room an enlarged view has, [width, height]: a run's width (every run is
@@ -539,8 +557,12 @@ function addRun(run) {
   players.push(player);
 }
 
-// Lets the browser paint and take input between two runs built.
-const nextTask = () => (globalThis.scheduler?.yield ? scheduler.yield() : new Promise((resolve) => setTimeout(resolve)));
+// Lets the browser lay out and paint the run just built, and take input,
+// before the next is built: after a frame (or a moment, in a hidden tab).
+const nextFrame = () => new Promise((resolve) => {
+  requestAnimationFrame(() => setTimeout(resolve));
+  setTimeout(resolve, 100);
+});
 
 // The elements the parser has gone past: all of them once the page is loaded.
 function readData(loaded) {
@@ -556,9 +578,13 @@ function readData(loaded) {
       `Flash image: ${grouped(head.imageLength)} bytes, to scale:`;
   }
   for (; runsRead < runData.length && whole(runData[runsRead]); ++runsRead) {
-    // One at a time, in order: the first run is not kept waiting by the rest.
-    const run = JSON.parse(runData[runsRead].textContent);
-    placed = placed.then(async () => placeRun(run, await unpack(run.pixels)));
+    // One at a time, in order, each read when the one before is placed: the
+    // first run is not kept waiting by the rest, nor one task by them all.
+    const data = runData[runsRead];
+    placed = placed.then(async () => {
+      const run = JSON.parse(data.textContent);
+      placeRun(run, await unpack(run.pixels));
+    });
   }
 }
 
@@ -572,11 +598,10 @@ async function finish() {
   readData(true);
   await placed;
   for (const run of later) {
-    await nextTask();
+    await nextFrame();
     addRun(run);
   }
-  if (!screenFull) markPainted('first-screen-drawn');
-  screenFull = true;
+  screenDrawn(false);
   // Every run's first bitmap is drawn, and the flash map.
   markPainted('first-frames-drawn', () => {
     document.documentElement.dataset.ready = performance.now().toFixed(1);
