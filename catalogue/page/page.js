@@ -170,17 +170,24 @@ function roving(items, choose, { vertical, container }) {
   return { focusOn, has: () => container.contains(document.activeElement) };
 }
 
-// Scrolls a listing, and only the listing, so that the line shows below its
-// header; notes where it put the listing, so that a scroll of the reader's
-// own can be told from it.
-function keepInView(listing, row) {
+// Where a listing must be scrolled, and only the listing, for the line to
+// show below its header, or null where it shows. (Read before the page is
+// written to in the same turn, it costs no layout.)
+function scrollFor(listing, row) {
   const box = listing.getBoundingClientRect(), line = row.getBoundingClientRect();
   const head = listing.querySelector('thead').offsetHeight;
-  if (line.top < box.top + head) listing.scrollTop -= box.top + head - line.top;
-  else if (line.bottom > box.top + listing.clientHeight) listing.scrollTop += line.bottom - box.top - listing.clientHeight;
-  else return;
+  if (line.top < box.top + head) return listing.scrollTop - (box.top + head - line.top);
+  if (line.bottom > box.top + listing.clientHeight) return listing.scrollTop + line.bottom - box.top - listing.clientHeight;
+  return null;
+}
+// Scrolls it there, noting where, so that a scroll of the reader's own can be
+// told from the page's.
+function scrollListing(listing, to) {
+  if (to === null) return;
+  listing.scrollTop = to;
   listing.dataset.scrolledTo = listing.scrollTop;
 }
+const keepInView = (listing, row) => scrollListing(listing, scrollFor(listing, row));
 
 // Only runs whose views are on screen play, and none while the tab is hidden:
 // with nothing to move, no frame is asked for, and with runs playing, a frame
@@ -362,6 +369,8 @@ class Player {
   // reading, when a view of this run is inspected).
   show(frame, speak) {
     const bitmap = this.run.bitmaps[frame];
+    if (speak) this.following = true;
+    const scrollTo = this.visible && this.following ? scrollFor(this.listing, this.rows[frame]) : null;
     for (const [line, on] of [[this.rows[this.frame], false], [this.rows[frame], true]]) {
       line.classList.toggle('current', on);
       line.setAttribute('aria-selected', on);
@@ -371,12 +380,11 @@ class Player {
       this.strip[frame].setAttribute('aria-selected', 'true');
     }
     this.frame = frame;
-    if (speak) this.following = true;
     if (!this.rowFocus.has()) this.rowFocus.focusOn(frame);
     if (this.glyphFocus && !this.glyphFocus.has()) this.glyphFocus.focusOn(frame);
     if (this.visible) {
       this.draw();
-      if (this.following) keepInView(this.listing, this.rows[frame]);
+      scrollListing(this.listing, scrollTo);
     }
     // Playing, the frames are named in the listing: nothing but the canvases
     // and the line's colour changes, and the page is not laid out anew.
