@@ -484,18 +484,18 @@ function mapImage({ imageLength, imageRuns, imageEnd, outside }) {
   for (const name of outside) legend.append(element('a', { href: '#run-' + name, textContent: name }));
 }
 
-// Marks, once painted, the frame being made: called from its animation
-// callback (a message posted there arrives after its paint).
-function markFrame(name, then) {
-  const channel = new MessageChannel();
-  channel.port1.onmessage = () => {
-    performance.mark(name);
-    then?.();
-  };
-  channel.port2.postMessage(null);
-}
 // Marks, once painted, the frame that shows what has just been drawn.
-const markPainted = (name, then) => requestAnimationFrame(() => markFrame(name, then));
+function markPainted(name, then) {
+  requestAnimationFrame(() => {
+    // A message posted in the frame arrives after its paint.
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      performance.mark(name);
+      then?.();
+    };
+    channel.port2.postMessage(null);
+  });
+}
 
 // The data follows this script in the page, an element for each piece: a
 // head with all that the flash map and the summary need, then one for each
@@ -510,30 +510,9 @@ let placed = Promise.resolve();  // the runs are placed in their order
 // Below the first screen, runs wait for the end of the data: the parser is
 // not kept from it by building what nobody sees yet.
 const later = [];
-let screenFull = false, screenMarked = false, screenAsked = false;
+let screenFull = false;
 
-// The first screen is full: the map, the summary and every run that begins
-// on it, drawn (in a frame's animation callback: that frame).
-function screenDrawn(inFrame) {
-  screenFull = true;
-  if (screenMarked) return;
-  screenMarked = true;
-  (inFrame ? markFrame : markPainted)('first-screen-drawn');
-}
-
-// Whether the runs built so far fill the first screen is read in the next
-// frame, before its paint: the layout that needs is the frame's own, not one
-// more forced on the page just written.
-function askScreenFull() {
-  if (screenAsked) return;
-  screenAsked = true;
-  requestAnimationFrame(() => {
-    screenAsked = false;
-    if (!screenFull && runList.getBoundingClientRect().bottom >= innerHeight) screenDrawn(true);
-  });
-}
-
-function placeRun(run, pixels) {
+async function placeRun(run, pixels) {
   let at = 0;
   for (const bitmap of run.bitmaps) {
     bitmap.run = run;
@@ -544,7 +523,13 @@ function placeRun(run, pixels) {
     return;
   }
   addRun(run);
-  askScreenFull();
+  // Laid out and painted in a frame of its own; after it, whether the first
+  // screen is full is read from that frame's layout, at no cost.
+  await nextFrame();
+  if (screenFull || runList.getBoundingClientRect().bottom < innerHeight) return;
+  // The map, the summary and every run that begins on the first screen.
+  screenFull = true;
+  performance.mark('first-screen-drawn');
 }
 
 // The room an enlarged view has, [width, height]: a run's width (every run is
@@ -569,7 +554,7 @@ function addRun(run) {
 // before the next is built: after a frame (or a moment, in a hidden tab).
 const nextFrame = () => new Promise((resolve) => {
   requestAnimationFrame(() => setTimeout(resolve));
-  setTimeout(resolve, 100);
+  if (document.hidden) setTimeout(resolve, 100);
 });
 
 // The elements the parser has gone past: all of them once the page is loaded.
@@ -591,7 +576,7 @@ function readData(loaded) {
     const data = runData[runsRead];
     placed = placed.then(async () => {
       const run = JSON.parse(data.textContent);
-      placeRun(run, await unpack(run.pixels));
+      await placeRun(run, await unpack(run.pixels));
     });
   }
 }
@@ -609,7 +594,8 @@ async function finish() {
     await nextFrame();
     addRun(run);
   }
-  screenDrawn(false);
+  if (!screenFull) markPainted('first-screen-drawn');
+  screenFull = true;
   // Every run's first bitmap is drawn, and the flash map.
   markPainted('first-frames-drawn', () => {
     document.documentElement.dataset.ready = performance.now().toFixed(1);

@@ -71,8 +71,8 @@ async function missing(name) {
   if (!existsSync(paths[name])) return `no ${name} at ${paths[name]} (apt-get install ${packages[name]})`;
   try {
     await import(drivers[name]);
-  } catch {
-    return `${drivers[name]} is not installed: (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)`;
+  } catch (error) {
+    return `${drivers[name]} cannot be loaded (${error.message.split('\n')[0]}): (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)`;
   }
   return null;
 }
