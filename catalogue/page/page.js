@@ -20,18 +20,19 @@ function decodeBase64(text) {
   return bytes;
 }
 
-// RGB565 as stored, high byte first, to RGBA: each channel widened to 8 bits
-// by bit replication, as the previews do (5-bit 31 becomes 255, 0 stays 0).
+// An RGB565 value to red, green and blue: each channel widened to 8 bits by
+// bit replication, as the previews do (5-bit 31 becomes 255, 0 stays 0).
+function rgbOf(value) {
+  const r = value >> 11, g = (value >> 5) & 63, b = value & 31;
+  return [(r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2)];
+}
+
+// A bitmap's pixels as stored (RGB565, high byte first) to RGBA.
 function toImageData(bytes, width, height) {
-  const image = new ImageData(width, height);
-  const rgba = image.data;
+  const image = new ImageData(width, height), rgba = image.data;
   for (let i = 0; i < width * height; ++i) {
-    const value = (bytes[2 * i] << 8) | bytes[2 * i + 1];
-    const r = value >> 11, g = (value >> 5) & 63, b = value & 31;
-    rgba[4 * i] = (r << 3) | (r >> 2);
-    rgba[4 * i + 1] = (g << 2) | (g >> 4);
-    rgba[4 * i + 2] = (b << 3) | (b >> 2);
-    rgba[4 * i + 3] = 255;
+    const [r, g, b] = rgbOf((bytes[2 * i] << 8) | bytes[2 * i + 1]);
+    rgba.set([r, g, b, 255], 4 * i);
   }
   return image;
 }
@@ -49,11 +50,27 @@ function element(tag, properties = {}, children = []) {
   return e;
 }
 
-// A bitmap's colours are worked out when it is first drawn or pointed at.
-function imageOf(bitmap) {
-  bitmap.image ??= toImageData(bitmap.pixels, bitmap.width, bitmap.height);
-  return bitmap.image;
+// A bitmap's colours are worked out once, when it is first drawn, and kept as
+// an ImageBitmap: from then on a frame is a copy (drawImage), not a conversion.
+function paint(canvas, bitmap) {
+  const context = canvas.getContext('2d');
+  if (bitmap.drawable) {
+    context.drawImage(bitmap.drawable, 0, 0);
+    return;
+  }
+  if (!bitmap.image) {
+    bitmap.image = toImageData(bitmap.pixels, bitmap.width, bitmap.height);
+    createImageBitmap(bitmap.image).then((drawable) => {
+      bitmap.drawable = drawable;
+      bitmap.image = null;
+    });
+  }
+  context.putImageData(bitmap.image, 0, 0);
 }
+
+// The one live region: what the reader's own actions bring (a reading, a
+// step, Play or Pause) is said; the frames of a run playing are not.
+const say = (text) => { document.getElementById('spoken').textContent = text; };
 
 // The pixel inspector: every canvas maps to the bitmap it shows now. It reads
 // the pixel under the pointer, under a tap, or under a view's keyboard cursor,
@@ -68,17 +85,17 @@ let inspected = null;  // { canvas, x, y }
 function readInspected(speak) {
   const { canvas, x, y } = inspected, bitmap = shownOn.get(canvas)();
   const at = 2 * (y * bitmap.width + x), high = bitmap.pixels[at], low = bitmap.pixels[at + 1];
-  const rgba = imageOf(bitmap).data.subarray(2 * at, 2 * at + 3);
+  const value = (high << 8) | low;
   field('bitmap').textContent = nameOf(bitmap);
   field('x').textContent = x;
   field('y').textContent = y;
-  field('value').textContent = hex((high << 8) | low, 4);
+  field('value').textContent = hex(value, 4);
   field('bytes').textContent = `${hex(high, 2)} ${hex(low, 2)}`;
   field('offset').textContent =
     bitmap.offset === null ? '-' : '0x' + (bitmap.offset + at).toString(16).padStart(8, '0');
-  document.getElementById('swatch').style.background = `rgb(${rgba.join(',')})`;
+  document.getElementById('swatch').style.background = `rgb(${rgbOf(value).join(',')})`;
   inspector.classList.add('active');
-  if (speak) document.getElementById('spoken').textContent = inspector.querySelector('.reading').textContent.replace(/\s+/g, ' ').trim();
+  if (speak) say(inspector.querySelector('.reading').textContent.replace(/\s+/g, ' ').trim());
 }
 
 function inspectAt(canvas, x, y) {
@@ -91,18 +108,21 @@ function stopInspecting(canvas) {
   if (!inspected || (canvas && inspected.canvas !== canvas)) return;
   inspected = null;
   inspector.classList.remove('active');
-  document.getElementById('spoken').textContent = '';
+  say('');
 }
 
 // The pixel under the pointer is the one painted there: the browser paints a
 // box with its edges moved to whole device pixels, where its layout may put
-// them between two.
+// them between two, and gives each device pixel the bitmap's pixel under its
+// middle (at a ratio such as 1.25, not always the one under its left or top
+// edge; where the middle falls on the border of two, either, as the browser's
+// arithmetic has it).
 function inspectPointer(event) {
   const canvas = event.currentTarget, bitmap = shownOn.get(canvas)();
   const box = canvas.getBoundingClientRect(), ratio = devicePixelRatio;
   const painted = (from, to, at, count) => {
     const first = Math.round(from * ratio);
-    return Math.floor(((Math.floor(at * ratio) - first) * count) / (Math.round(to * ratio) - first));
+    return Math.floor(((Math.floor(at * ratio) - first + 0.5) * count) / (Math.round(to * ratio) - first));
   };
   const x = painted(box.left, box.right, event.clientX, bitmap.width);
   const y = painted(box.top, box.bottom, event.clientY, bitmap.height);
@@ -150,30 +170,44 @@ function roving(items, choose, { vertical, container }) {
   return { focusOn, has: () => container.contains(document.activeElement) };
 }
 
-// Scrolls a listing, and only the listing, so that the line shows below its
-// header.
-function keepInView(listing, row) {
+// Where a listing must be scrolled, and only the listing, for the line to
+// show below its header, or null where it shows. (Read before the page is
+// written to in the same turn, it costs no layout.)
+function scrollFor(listing, row) {
   const box = listing.getBoundingClientRect(), line = row.getBoundingClientRect();
   const head = listing.querySelector('thead').offsetHeight;
-  if (line.top < box.top + head) listing.scrollTop -= box.top + head - line.top;
-  else if (line.bottom > box.top + listing.clientHeight) listing.scrollTop += line.bottom - box.top - listing.clientHeight;
+  if (line.top < box.top + head) return listing.scrollTop - (box.top + head - line.top);
+  if (line.bottom > box.top + listing.clientHeight) return listing.scrollTop + line.bottom - box.top - listing.clientHeight;
+  return null;
 }
+// Scrolls it there, noting where, so that a scroll of the reader's own can be
+// told from the page's.
+function scrollListing(listing, to) {
+  if (to === null) return;
+  listing.scrollTop = to;
+  listing.dataset.scrolledTo = listing.scrollTop;
+}
+const keepInView = (listing, row) => scrollListing(listing, scrollFor(listing, row));
 
 // Only runs whose views are on screen play, and none while the tab is hidden:
-// with nothing to move, no frame is asked for.
+// with nothing to move, no frame is asked for, and with runs playing, a frame
+// only when one of them is due to show its next bitmap.
 const players = [];
 let frameAsked = false;
 function animate() {
-  if (frameAsked || document.hidden || !players.some((p) => p.playing && p.visible)) return;
+  const moving = players.filter((p) => p.playing && p.visible);
+  if (frameAsked || document.hidden || !moving.length) return;
   frameAsked = true;
-  requestAnimationFrame(tick);
+  const wait = Math.min(...moving.map((p) => p.due())) - performance.now();
+  // (Woken a little early: the frame after the timer is the one due.)
+  if (wait > 20) setTimeout(() => requestAnimationFrame(tick), wait - 12);
+  else requestAnimationFrame(tick);
 }
 function tick(now) {
   frameAsked = false;
   for (const player of players) if (player.playing && player.visible) player.tick(now);
   animate();
 }
-document.addEventListener('visibilitychange', animate);
 
 const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
 
@@ -193,7 +227,6 @@ class Player {
     this.actual.className = 'actual';
     this.zoomed.className = 'zoomed';
     this.zoomed.tabIndex = 0;
-    this.zoomed.setAttribute('aria-label', `${run.name}, enlarged: the arrow keys move the inspector's pixel cursor`);
     this.cursor = { x: 0, y: 0, box: element('div', { className: 'cursor', hidden: true }) };
     // The cursor shows when the view is reached from the keyboard, not clicked.
     this.zoomed.addEventListener('focus', () => this.zoomed.matches(':focus-visible') && this.moveCursor(0, 0));
@@ -213,16 +246,29 @@ class Player {
       return button;
     };
     this.frameText = element('span', { className: 'frame' });
-    this.zoomChoice = element('select', { onchange: () => this.fitZoom(roomFor(this.section)) },
+    this.zoomChoice = element('select', { onchange: () => this.fitZoom(room) },
       [1, 2, 3, 4, 5, 6, 8].map((z) => element('option', { value: z, textContent: z + '\u00d7', selected: z === run.zoom })));
     this.zoomCaption = element('figcaption');
     this.rows = run.bitmaps.map((b, i) =>
       element('tr', { onclick: () => this.pauseAt(i) },
         [b.name, b.entry, b.size, grouped(b.bytes), b.offsetText, b.crc32].map((text) => element('td', { textContent: text }))));
     const body = element('tbody', {}, this.rows);
-    this.listing = element('div', { className: 'listing' }, [element('table', {}, [
+    // The lines are the listing's one tab stop, not its scroll box as well.
+    this.listing = element('div', { className: 'listing', tabIndex: -1 }, [element('table', {}, [
       element('thead', {}, [element('tr', {}, ['name', 'entry', 'size', 'bytes', 'offset', 'crc32'].map((t) => element('th', { textContent: t })))]),
       body])]);
+    // The line shown is kept in view until the reader scrolls the listing
+    // away from where the page put it; what the reader then does in the run
+    // (a step, Play, a line chosen) brings it back.
+    // (A wheel or a finger says so at once: Firefox's smooth scroll reports
+    // its steps late; a scroll bar dragged is told by where the box now is.)
+    this.following = true;
+    const away = () => { this.following = false; };
+    this.listing.addEventListener('wheel', away, { passive: true });
+    this.listing.addEventListener('touchmove', away, { passive: true });
+    this.listing.addEventListener('scroll', () => {
+      if (Math.abs(this.listing.scrollTop - (this.listing.dataset.scrolledTo ?? 0)) >= 1) away();
+    });
     this.listing.firstChild.setAttribute('role', 'grid');
     this.listing.firstChild.setAttribute('aria-label', `${run.name}: Enter or Space shows the bitmap of the focused line`);
     this.rows.forEach((row) => row.setAttribute('aria-selected', 'false'));
@@ -231,9 +277,10 @@ class Player {
     this.strip = many && !run.animated
       ? run.bitmaps.map((b, i) => {
           const canvas = bitmapCanvas(b.width, b.height, () => b);
-          canvas.getContext('2d').putImageData(imageOf(b), 0, 0);
+          paint(canvas, b);
           canvas.onclick = () => this.pauseAt(i);
           canvas.setAttribute('role', 'option');
+          canvas.setAttribute('aria-selected', 'false');
           canvas.setAttribute('aria-label', b.name);
           return canvas;
         })
@@ -241,6 +288,7 @@ class Player {
     const strip = element('div', { className: 'strip' }, this.strip);
     if (this.strip.length) {
       strip.setAttribute('role', 'listbox');
+      strip.setAttribute('aria-orientation', 'horizontal');
       strip.setAttribute('aria-label', `${run.name}, every glyph: Enter or Space shows it`);
       this.glyphFocus = roving(this.strip, (i) => this.pauseAt(i), { vertical: false, container: strip });
     }
@@ -273,7 +321,7 @@ class Player {
     this.zoom = run.zoom;
     this.show(0);
     this.draw();
-    if (run.animated && !reducedMotion.matches) this.play();
+    if (run.animated && !reducedMotion.matches) this.play(false);
   }
 
   // The chosen zoom, or the largest below it that fits the room [width, height].
@@ -313,30 +361,44 @@ class Player {
   }
 
   draw() {
-    const image = imageOf(this.run.bitmaps[this.frame]);
-    for (const canvas of [this.actual, this.zoomed]) canvas.getContext('2d').putImageData(image, 0, 0);
+    for (const canvas of [this.actual, this.zoomed]) paint(canvas, this.run.bitmaps[this.frame]);
     this.drawn = this.frame;
   }
 
-  // Shows a frame; said to screen readers when the reader chose it.
+  // Shows a frame; said to screen readers when the reader chose it (with the
+  // reading, when a view of this run is inspected).
   show(frame, speak) {
     const bitmap = this.run.bitmaps[frame];
-    this.rows[this.frame].classList.remove('current');
-    this.rows[this.frame].setAttribute('aria-selected', 'false');
+    if (speak) this.following = true;
+    const scrollTo = this.visible && this.following ? scrollFor(this.listing, this.rows[frame]) : null;
+    for (const [line, on] of [[this.rows[this.frame], false], [this.rows[frame], true]]) {
+      line.classList.toggle('current', on);
+      line.setAttribute('aria-selected', on);
+    }
+    if (this.strip.length) {
+      this.strip[this.frame].setAttribute('aria-selected', 'false');
+      this.strip[frame].setAttribute('aria-selected', 'true');
+    }
     this.frame = frame;
-    this.rows[frame].classList.add('current');
-    this.rows[frame].setAttribute('aria-selected', 'true');
     if (!this.rowFocus.has()) this.rowFocus.focusOn(frame);
     if (this.glyphFocus && !this.glyphFocus.has()) this.glyphFocus.focusOn(frame);
     if (this.visible) {
       this.draw();
-      keepInView(this.listing, this.rows[frame]);
+      scrollListing(this.listing, scrollTo);
     }
     // Playing, the frames are named in the listing: nothing but the canvases
     // and the line's colour changes, and the page is not laid out anew.
-    if (!this.playing) this.frameText.textContent = nameOf(bitmap);
+    if (!this.playing) this.name(nameOf(bitmap));
     this.section.dataset.frame = frame;
-    if (inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed)) readInspected(speak);
+    const inspecting = inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed);
+    if (inspecting) readInspected(speak);
+    else if (speak) say(nameOf(bitmap));
+  }
+
+  // What the player and its enlarged view say they show.
+  name(text, shown = text) {
+    this.frameText.textContent = text;
+    this.zoomed.setAttribute('aria-label', `${shown}, enlarged: the arrow keys move the inspector's pixel cursor`);
   }
 
   // Whether the views are on screen: called as they come and go.
@@ -344,17 +406,28 @@ class Player {
     this.visible = visible;
     if (!visible) return;
     if (this.drawn !== this.frame) this.draw();
-    keepInView(this.listing, this.rows[this.frame]);
+    if (this.following) keepInView(this.listing, this.rows[this.frame]);
     animate();
   }
 
-  play() {
+  // Plays from the frame shown; said when the reader pressed Play.
+  play(speak = true) {
     this.playing = true;
     this.startTime = performance.now();
     this.startFrame = this.frame;
     this.playButton.textContent = 'Pause';
-    this.frameText.textContent = `playing, ${this.run.bitmaps.length} frames`;
+    this.name(`playing, ${this.run.bitmaps.length} frames`, `${this.run.name} playing`);
+    if (speak) {
+      this.following = true;
+      say(`${this.run.name} playing from ${nameOf(this.run.bitmaps[this.frame])}`);
+    }
     animate();
+  }
+
+  // When the next frame is due.
+  due() {
+    const period = 1000 / this.run.fps;
+    return this.startTime + (Math.floor(Math.max(0, performance.now() - this.startTime) / period) + 1) * period;
   }
 
   pauseAt(frame) {
@@ -439,7 +512,7 @@ let placed = Promise.resolve();  // the runs are placed in their order
 const later = [];
 let screenFull = false;
 
-function placeRun(run, pixels) {
+async function placeRun(run, pixels) {
   let at = 0;
   for (const bitmap of run.bitmaps) {
     bitmap.run = run;
@@ -449,31 +522,40 @@ function placeRun(run, pixels) {
     later.push(run);
     return;
   }
-  addRuns([run]);
-  if (runList.getBoundingClientRect().bottom < innerHeight) return;
+  addRun(run);
+  // Laid out and painted in a frame of its own; after it, whether the first
+  // screen is full is read from that frame's layout, at no cost.
+  await nextFrame();
+  if (screenFull || runList.getBoundingClientRect().bottom < innerHeight) return;
   // The map, the summary and every run that begins on the first screen.
   screenFull = true;
-  markPainted('first-screen-drawn');
+  performance.mark('first-screen-drawn');
 }
 
-// The room an enlarged view has: the run's width, and the window's height
-// below the inspector.
-const roomFor = (section) => [section.clientWidth, innerHeight - inspector.offsetHeight];
+// The room an enlarged view has, [width, height]: a run's width (every run is
+// as wide as the list) and the window's height below the inspector. Read
+// once before anything is built, then told by the observers as it changes,
+// never read back from the page just written.
+const room = [parseFloat(getComputedStyle(runList).width), innerHeight - inspector.offsetHeight];
+const fitAll = () => players.forEach((player) => player.fitZoom(room));
 
-function addRuns(runs) {
-  const added = runs.map((run) => new Player(run));
-  runList.append(...added.map((player) => player.section));
-  // One layout for them all: every run is as wide as the list.
-  const room = added.length && roomFor(added[0].section);
-  for (const player of added) {
-    player.fitZoom(room);
-    byViews.set(player.views, player);
-    watcher.observe(player.views);
-  }
+function addRun(run) {
+  const player = new Player(run);
+  player.fitZoom(room);
+  runList.append(player.section);
+  byViews.set(player.views, player);
+  watcher.observe(player.views);
   // The first run is the top of the first screen.
-  if (!players.length && added.length) markPainted('first-run-drawn');
-  players.push(...added);
+  if (!players.length) markPainted('first-run-drawn');
+  players.push(player);
 }
+
+// Lets the browser lay out and paint the run just built, and take input,
+// before the next is built: after a frame (or a moment, in a hidden tab).
+const nextFrame = () => new Promise((resolve) => {
+  requestAnimationFrame(() => setTimeout(resolve));
+  if (document.hidden) setTimeout(resolve, 100);
+});
 
 // The elements the parser has gone past: all of them once the page is loaded.
 function readData(loaded) {
@@ -489,9 +571,13 @@ function readData(loaded) {
       `Flash image: ${grouped(head.imageLength)} bytes, to scale:`;
   }
   for (; runsRead < runData.length && whole(runData[runsRead]); ++runsRead) {
-    // One at a time, in order: the first run is not kept waiting by the rest.
-    const run = JSON.parse(runData[runsRead].textContent);
-    placed = placed.then(async () => placeRun(run, await unpack(run.pixels)));
+    // One at a time, in order, each read when the one before is placed: the
+    // first run is not kept waiting by the rest, nor one task by them all.
+    const data = runData[runsRead];
+    placed = placed.then(async () => {
+      const run = JSON.parse(data.textContent);
+      await placeRun(run, await unpack(run.pixels));
+    });
   }
 }
 
@@ -504,7 +590,10 @@ function readSoFar() {
 async function finish() {
   readData(true);
   await placed;
-  addRuns(later);
+  for (const run of later) {
+    await nextFrame();
+    addRun(run);
+  }
   if (!screenFull) markPainted('first-screen-drawn');
   screenFull = true;
   // Every run's first bitmap is drawn, and the flash map.
@@ -513,27 +602,38 @@ async function finish() {
   });
 }
 
-addEventListener('resize', () => {
-  const room = players.length && roomFor(players[0].section);
-  players.forEach((player) => player.fitZoom(room));
-});
-
-// Escape clears the keyboard's cursor and the reading.
-addEventListener('keydown', (event) => {
-  if (event.key !== 'Escape') return;
-  players.forEach((player) => { player.cursor.box.hidden = true; });
-  stopInspecting();
-});
-
-// Whatever is scrolled to lands below the inspector, however many lines it takes.
-new ResizeObserver(() => document.documentElement.style.setProperty('--inspector-height',
-  inspector.offsetHeight + 8 + 'px')).observe(inspector);
-
 const byViews = new Map();
-const watcher = new IntersectionObserver((entries) => {
-  for (const entry of entries) byViews.get(entry.target).seen(entry.isIntersecting);
-});
+let watcher = null;
 
-readSoFar();
-if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', finish);
-else finish();
+// The page's life, in a browser that has what it needs (index.html has told
+// any other reader what is missing, and this does nothing there).
+function start() {
+  addEventListener('resize', () => {
+    room[1] = innerHeight - inspector.offsetHeight;
+    fitAll();
+  });
+  new ResizeObserver(([entry]) => {
+    room[0] = entry.contentRect.width;
+    fitAll();
+  }).observe(runList);
+  // Whatever is scrolled to lands below the inspector, however many lines it takes.
+  new ResizeObserver(() => {
+    document.documentElement.style.setProperty('--inspector-height', inspector.offsetHeight + 8 + 'px');
+    room[1] = innerHeight - inspector.offsetHeight;
+    fitAll();
+  }).observe(inspector);
+  // Escape clears the keyboard's cursor and the reading.
+  addEventListener('keydown', (event) => {
+    if (event.key !== 'Escape') return;
+    players.forEach((player) => { player.cursor.box.hidden = true; });
+    stopInspecting();
+  });
+  document.addEventListener('visibilitychange', animate);
+  watcher = new IntersectionObserver((entries) => {
+    for (const entry of entries) byViews.get(entry.target).seen(entry.isIntersecting);
+  });
+  readSoFar();
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', finish);
+  else finish();
+}
+if (!document.documentElement.classList.contains('lacking')) start();

@@ -20,7 +20,7 @@ function skip(why) {
 }
 
 // A page of either browser: what the scripts do with it, in one spelling.
-function wrap(page, { touchscreen, setViewport, cdp, close }) {
+function wrap(page, { touchscreen, setViewport, wheel, emulateMedia, cdp, close }) {
   const errors = [], requests = [];
   page.on('request', (r) => requests.push(r.url()));
   page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
@@ -42,6 +42,11 @@ function wrap(page, { touchscreen, setViewport, cdp, close }) {
     move: (x, y) => page.mouse.move(x, y),
     click: (x, y) => page.mouse.click(x, y),
     tap: (x, y) => touchscreen().tap(x, y),
+    // The mouse wheel turned by dy pixels at (x, y).
+    async wheel(x, y, dy) {
+      await page.mouse.move(x, y);
+      await wheel(dy);
+    },
     // A key, or one with a modifier held: "Shift+ArrowDown".
     async press(key) {
       const [held, pressed] = key.length > 1 && key.includes('+') ? key.split('+') : [null, key];
@@ -50,6 +55,8 @@ function wrap(page, { touchscreen, setViewport, cdp, close }) {
       if (held) await page.keyboard.up(held);
     },
     setViewport,
+    // 'print' or 'screen' (Chromium only; null in Firefox).
+    emulateMedia,
     // The window's pixels as a PNG, saved when given a path.
     screenshot: async (path) => Buffer.from(await page.screenshot({ path })),
     cdp,
@@ -64,8 +71,8 @@ async function missing(name) {
   if (!existsSync(paths[name])) return `no ${name} at ${paths[name]} (apt-get install ${packages[name]})`;
   try {
     await import(drivers[name]);
-  } catch {
-    return `${drivers[name]} is not installed: (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)`;
+  } catch (error) {
+    return `${drivers[name]} cannot be loaded (${error.message.split('\n')[0]}): (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)`;
   }
   return null;
 }
@@ -105,6 +112,8 @@ export async function launch(name = 'chromium') {
         return wrap(page, {
           touchscreen: () => page.touchscreen,
           setViewport: (size) => page.setViewportSize(size),
+          wheel: (dy) => page.mouse.wheel(0, dy),
+          emulateMedia: (media) => page.emulateMedia({ media }),
           cdp: () => context.newCDPSession(page),
           close: () => context.close(),
         });
@@ -130,6 +139,8 @@ export async function launch(name = 'chromium') {
       return wrap(page, {
         touchscreen: () => page.touchscreen,
         setViewport: (size) => page.setViewport({ ...size, deviceScaleFactor: dpr, hasTouch: touch }),
+        wheel: (dy) => page.mouse.wheel({ deltaY: dy }),
+        emulateMedia: null,
         cdp: null,
         close: () => page.close(),
       });
