@@ -109,9 +109,10 @@ class FlashImage {
   FlashImage& operator=(const FlashImage&) = delete;
   FlashImage(FlashImage&&) = default;
 
-  // The image as a programmer writes it to a chip of size bytes: erased
-  // flash, every bit set, from the trailer's end to the chip's. False,
-  // changing nothing, when the image is longer than the chip.
+  // The image as a programmer writes it to a chip of size bytes (4096M at
+  // most, as offsets are 32-bit): erased flash, every bit set, from the
+  // trailer's end to the chip's. False, changing nothing, when the image is
+  // longer than the chip.
   bool fill_chip(uint64_t size);
 
   const std::vector<ImageSegment>& segments() const { return segments_; }
