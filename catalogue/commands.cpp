@@ -1,5 +1,10 @@
 #include "commands.h"
 
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -109,6 +114,8 @@ int header_command(const Arguments&) {
   return finish_stdout();
 }
 
+namespace {
+
 // A size option's value, when given, into size; else the refusal, naming
 // the forms it takes.
 int size_option(const Arguments& args, const char* option, const char* what, const char* example, uint64_t least,
@@ -120,54 +127,92 @@ int size_option(const Arguments& args, const char* option, const char* what, con
                          example + "), " + std::to_string(least) + " to 4096M");
 }
 
-// With --since: the layout of the erase blocks where the image, pieces of
-// length bytes in all (padded, as written), differs from OLD, and the files
-// its commands read beside it: OLD's record's region, and with --chip-offset
-// each region's bytes. All are written before the image, so that a refusal or
-// a failure leaves no new image beside them, and the image may be written
-// over OLD itself.
-int write_since_layout(const Arguments& args, const std::vector<Piece>& pieces, uint64_t length,
-                       const FlashImage& image, uint64_t& block, std::vector<LayoutRegion>& regions) {
+// What --since made, written before the image: the regions of erase blocks
+// of block bytes where the image differs from OLD, in the layout file, and
+// the files its commands read beside it (OLD's record's region, and with
+// --chip-offset each region's bytes). Or status: the refusal or failure,
+// reported, that leaves no new image beside them. The image may then be
+// written over OLD itself.
+struct SinceLayout {
+  int status = kOk;
+  uint64_t block = 4096;  // unless --erase-block says otherwise
+  std::vector<LayoutRegion> regions;
+};
+
+SinceLayout stopped(int status) {
+  SinceLayout made;
+  made.status = status;
+  return made;
+}
+
+SinceLayout write_since_layout(const Arguments& args, const FlashImage& image) {
+  SinceLayout made;
   const char *since = args.option("since"), *layout = args.option("layout");
-  if (!*since) return empty_name_error("flash-image", "OLD");
-  if (!*layout) return empty_name_error("flash-image", "LAYOUT");
+  if (!*since) return stopped(empty_name_error("flash-image", "OLD"));
+  if (!*layout) return stopped(empty_name_error("flash-image", "LAYOUT"));
   // flashrom reads the layout, and the lines name it: it must be a file.
   if (std::string(layout) == "-")
-    return usage_error("flash-image: --layout -", "flashrom reads the layout from a file: give its name");
-  block = 4096;
+    return stopped(usage_error("flash-image: --layout -", "flashrom reads the layout from a file: give its name"));
   uint64_t offset = 0;
-  if (const int refused = size_option(args, "erase-block", "the erase block's size", "4K, 0x1000", 1, block))
-    return refused;
+  const uint64_t length = image.length();
+  if (const int refused = size_option(args, "erase-block", "the erase block's size", "4K, 0x1000", 1, made.block))
+    return stopped(refused);
   if (const int refused = size_option(args, "chip-offset", "the image's offset on the chip", "128K, 0x20000", 0, offset))
-    return refused;
-  std::string refusal = erase_block_refusal(block, length);
-  if (refusal.empty() && offset % block)
+    return stopped(refused);
+  std::string refusal = erase_block_refusal(made.block, length);
+  if (refusal.empty() && offset % made.block)
     refusal = "--chip-offset " + std::to_string(offset) + " is not a multiple of the erase block, " +
-              std::to_string(block) + " bytes";
+              std::to_string(made.block) + " bytes";
   if (refusal.empty() && offset + length > (uint64_t{1} << 32))
     refusal = "--chip-offset " + std::to_string(offset) + ": the image would end past 4096M";
-  if (!refusal.empty()) return usage_error("flash-image", refusal);
+  if (!refusal.empty()) return stopped(usage_error("flash-image", refusal));
   uint64_t old_length = 0;
   std::vector<uint8_t> old_record;
   std::string error;
-  if (!changed_regions(since, pieces, block, image.trailer_offset(), kTrailerSize, regions, old_record, old_length,
-                       error))
-    return report_error(kFailed, error);
+  if (!changed_regions(since, image, made.block, made.regions, old_record, old_length, error))
+    return stopped(report_error(kFailed, error));
   if (old_length != length)
-    return usage_error("flash-image: --since " + toolkit::shown_name(since),
-                       (old_length > length ? "more than" : std::to_string(old_length) + " bytes, not") +
-                           " the image's " + std::to_string(length) + ": give the image as written, with its --size");
+    return stopped(usage_error("flash-image: --since " + toolkit::shown_name(since),
+                              (old_length > length ? "more than" : std::to_string(old_length) + " bytes, not") +
+                                  " the image's " + std::to_string(length) +
+                                  ": give the image as written, with its --size"));
   std::vector<std::pair<std::string, std::vector<Piece>>> files;
-  if (!regions.empty()) files.push_back({region_file(layout, kOldRecord), {{old_record.data(), old_record.size()}}});
+  if (!made.regions.empty())
+    files.push_back({region_file(layout, kOldRecord), {{old_record.data(), old_record.size()}}});
   if (args.option("chip-offset"))
-    for (const LayoutRegion& r : regions)
-      files.push_back({region_file(layout, r.name), image_slice(pieces, r.start, r.end)});
-  const std::string text = layout_text(regions, offset);
+    for (const LayoutRegion& r : made.regions)
+      files.push_back({region_file(layout, r.name), image.pieces(r.start, r.end)});
+  const std::string text = layout_text(made.regions, offset);
   files.push_back({layout, {{text.data(), text.size()}}});
   for (const auto& [path, bytes] : files)
-    if (!toolkit::write_output(path, bytes, error)) return report_error(kFailed, error);
-  return kOk;
+    if (!toolkit::write_output(path, bytes, error)) return stopped(report_error(kFailed, error));
+  return made;
 }
+
+// Asks for the pages of the bitmaps' bytes, which the system maps from the
+// program's file on first touch, in one call a stretch of them: a third of
+// the cost of faulting them in one by one while they are written. Only a
+// hint: where the system has no such advice, the write faults them in.
+void fault_in(const FlashImage& image) {
+#ifdef MADV_POPULATE_READ
+  const std::vector<ImageSegment>& segments = image.segments();
+  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+  for (size_t i = 0; i < segments.size();) {  // bitmaps that follow one another in memory as one
+    if (!segments[i].bitmap) {
+      ++i;
+      continue;
+    }
+    const uintptr_t start = reinterpret_cast<uintptr_t>(segments[i].bytes) & ~(page - 1);
+    const uint8_t* end = segments[i].bytes + segments[i].size;
+    for (++i; i < segments.size() && segments[i].bitmap && segments[i].bytes == end; ++i) end += segments[i].size;
+    madvise(reinterpret_cast<void*>(start), reinterpret_cast<uintptr_t>(end) - start, MADV_POPULATE_READ);
+  }
+#else
+  (void)image;
+#endif
+}
+
+}  // namespace
 
 int flash_image_command(const Arguments& args) {
   const bool since = args.option("since"), layout = args.option("layout");
@@ -182,25 +227,16 @@ int flash_image_command(const Arguments& args) {
   // The command printed tells flashrom to read FILE: standard output it cannot.
   if (since && path == "-")
     return usage_error("flash-image", "--since needs a FILE that flashrom can read, not standard output");
-  const FlashImage image = flash_image();
-  std::vector<Piece> pieces;
-  for (const ImageSegment& s : image.segments()) pieces.push_back({s.bytes, s.size});
-  const uint64_t length = image.length();
-  if (chip && length > size)
-    return usage_error("flash-image", "the image is " + std::to_string(length) + " bytes, more than --size " + chip +
-                                          " (" + std::to_string(size) + " bytes)");
-  // The rest of the chip as erased NOR flash reads: every bit set.
-  static const std::vector<uint8_t> erased(64 * 1024, 0xFF);
-  for (uint64_t rest = chip ? size - length : 0; rest > 0; rest -= pieces.back().size)
-    pieces.push_back({erased.data(), static_cast<size_t>(std::min<uint64_t>(rest, erased.size()))});
-  image.fault_in();  // once the command is sure to read the pixels
-  if (!since) return report_written("flash-image", path, pieces);
-  uint64_t block = 0;
-  std::vector<LayoutRegion> regions;
-  const uint64_t written_length = chip ? size : length;
-  if (const int refused = write_since_layout(args, pieces, written_length, image, block, regions)) return refused;
-  if (const int written = report_written("flash-image", path, pieces)) return written;
-  print_reflash(report_stream(path), regions, block, written_length, args.option("layout"), path,
+  FlashImage image = flash_image();
+  if (chip && !image.fill_chip(size))
+    return usage_error("flash-image", "the image is " + std::to_string(image.length()) + " bytes, more than --size " +
+                                          chip + " (" + std::to_string(size) + " bytes)");
+  fault_in(image);  // once the command is sure to read the pixels
+  if (!since) return report_written("flash-image", path, image.pieces());
+  const SinceLayout made = write_since_layout(args, image);
+  if (made.status != kOk) return made.status;
+  if (const int written = report_written("flash-image", path, image.pieces())) return written;
+  print_reflash(report_stream(path), made.regions, made.block, image.length(), args.option("layout"), path,
                 args.option("since"), args.option("chip-offset"));
   return finish_stdout();
 }

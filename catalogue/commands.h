@@ -11,9 +11,11 @@ int version_command();
 int list_command(const Arguments& args);
 int table_command(const Arguments& args);
 int header_command(const Arguments& args);
-int flash_image_command(const Arguments& args);  // FILE; --size SIZE
-int export_command(const Arguments& args);       // BITMAP FILE
-int preview_command(const Arguments& args);      // DIR
-int verify_command(const Arguments& args);       // FILE
+// FILE; --size SIZE, and --since OLD --layout LAYOUT with --erase-block SIZE
+// and --chip-offset OFFSET.
+int flash_image_command(const Arguments& args);
+int export_command(const Arguments& args);   // BITMAP FILE
+int preview_command(const Arguments& args);  // DIR
+int verify_command(const Arguments& args);   // FILE
 
 }  // namespace catalogue

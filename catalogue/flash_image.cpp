@@ -1,10 +1,6 @@
 #include "flash_image.h"
 
 #include <zlib.h>
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 
@@ -34,7 +30,7 @@ const sBITMAP_RUN& run_of(const sBITMAP_RUN* runs, size_t entry) {
 }  // namespace
 
 FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table, size_t table_length)
-    : trailer_(kTrailerSize), offsets_(table_length, kNoOffset) {
+    : trailer_(kTrailerSize), offsets_(table_length) {
   uint32_t next = 0;
   // The CRC-32 of the whole from those of its bitmaps, which the build
   // worked out: no pass over the 6 MB.
@@ -60,27 +56,37 @@ FlashImage::FlashImage(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP*
   std::copy(kTrailerMagic, kTrailerMagic + sizeof kTrailerMagic, trailer_.begin());
   put_le32(&trailer_[8], next);
   put_le32(&trailer_[12], crc32_);
+  trailer_segment_ = segments_.size();
   segments_.push_back({"record", nullptr, next, trailer_.data(), kTrailerSize});
+}
+
+bool FlashImage::fill_chip(uint64_t size) {
+  // Erased NOR flash, a stretch the writer takes at a time.
+  static const std::vector<uint8_t> erased(64 * 1024, kPadByte);
+  uint64_t at = length();
+  if (at > size) return false;
+  for (; at < size; at += segments_.back().size)
+    segments_.push_back({"erased", nullptr, static_cast<uint32_t>(at), erased.data(),
+                         static_cast<uint32_t>(std::min<uint64_t>(size - at, erased.size()))});
+  return true;
 }
 
 uint64_t image_length(const std::vector<ImageSegment>& segments) {
   return uint64_t{segments.back().offset} + segments.back().size;
 }
 
-uint64_t FlashImage::length() const { return image_length(segments_); }
-
-uint32_t FlashImage::offset_of(size_t entry) const { return entry < offsets_.size() ? offsets_[entry] : kNoOffset; }
-
-void FlashImage::fault_in() const {
-#ifdef MADV_POPULATE_READ
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  for (size_t i = 0; i < segments_.size();) {  // segments that follow one another in memory as one
-    const uintptr_t start = reinterpret_cast<uintptr_t>(segments_[i].bytes) & ~(page - 1);
-    const uint8_t* end = segments_[i].bytes + segments_[i].size;
-    for (++i; i < segments_.size() && segments_[i].bytes == end; ++i) end += segments_[i].size;
-    madvise(reinterpret_cast<void*>(start), reinterpret_cast<uintptr_t>(end) - start, MADV_POPULATE_READ);
+std::vector<toolkit::Piece> FlashImage::pieces(uint64_t start, uint64_t end) const {
+  std::vector<toolkit::Piece> pieces;
+  for (const ImageSegment& s : segments_) {
+    const uint64_t from = std::max<uint64_t>(start, s.offset);
+    const uint64_t to = std::min<uint64_t>(end, uint64_t{s.offset} + s.size);
+    if (from < to) pieces.push_back({s.bytes + (from - s.offset), static_cast<size_t>(to - from)});
   }
-#endif
+  return pieces;
+}
+
+std::optional<uint32_t> FlashImage::offset_of(size_t entry) const {
+  return entry < offsets_.size() ? offsets_[entry] : std::nullopt;
 }
 
 }  // namespace catalogue

@@ -25,9 +25,6 @@ constexpr unsigned kMaxTableEntries = 255;
 // Runs outside the table get none.
 std::vector<FlashTable> flash_tables(const sBITMAP_RUN* runs, size_t run_count);
 
-// "Not in the image": the offset given to entries that no table places.
-constexpr uint32_t kNoOffset = 0xFFFFFFFFu;
-
 // The table entries whose pixel arrays make up the flash image, in the order
 // they lie in it: the tables' entries in the order printed, absent ones left
 // out. The tables are those flash_tables gives for the table, whose entries

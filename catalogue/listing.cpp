@@ -11,7 +11,7 @@ namespace catalogue {
 
 std::string BitmapRow::name_text() const { return bitmap_name(*run, index_in_run); }
 
-std::string BitmapRow::entry_text() const { return in_table ? std::to_string(entry) : "-"; }
+std::string BitmapRow::entry_text() const { return entry ? std::to_string(*entry) : "-"; }
 
 std::string BitmapRow::size_text() const {
   return std::to_string(bitmap->width) + "x" + std::to_string(bitmap->height);
@@ -19,10 +19,10 @@ std::string BitmapRow::size_text() const {
 
 namespace {
 
-std::string offset_text(uint32_t offset) {
-  if (offset == kNoOffset) return "-";
+std::string offset_text(std::optional<uint32_t> offset) {
+  if (!offset) return "-";
   char text[16];
-  std::snprintf(text, sizeof text, "0x%08" PRIx32, offset);
+  std::snprintf(text, sizeof text, "0x%08" PRIx32, *offset);
   return text;
 }
 
@@ -43,13 +43,12 @@ std::vector<BitmapRow> bitmap_rows(const sBITMAP_RUN* runs, size_t run_count, co
   for (size_t r = 0; r < run_count; ++r) {
     const sBITMAP_RUN& run = runs[r];
     for (unsigned i = 0; i < run.count; ++i) {
-      BitmapRow row{&run, i, &run.records[i], run.first_entry != BITMAP_NOT_IN_TABLE, 0, 0, kNoOffset, 0};
-      if (row.in_table) {
+      BitmapRow row{&run, i, &run.records[i], std::nullopt, bitmap_byte_size(&run.records[i]), std::nullopt,
+                    run.crc32s[i]};
+      if (run.first_entry != BITMAP_NOT_IN_TABLE) {
         row.entry = run.first_entry + i;
-        row.offset = image.offset_of(row.entry);
+        row.offset = image.offset_of(*row.entry);
       }
-      row.bytes = bitmap_byte_size(row.bitmap);
-      row.crc32 = run.crc32s[i];
       rows.push_back(row);
     }
   }

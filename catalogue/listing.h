@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,10 @@ struct BitmapRow {
   const sBITMAP_RUN* run;
   unsigned index_in_run;
   const sBITMAP* bitmap;
-  bool in_table;   // false for the bitmaps outside bitmap_table
-  unsigned entry;  // bitmap_table index, when in_table
+  std::optional<unsigned> entry;   // bitmap_table index; none outside the table
   uint32_t bytes;
-  uint32_t offset;  // in the flash image, or kNoOffset
-  uint32_t crc32;   // of its bytes
+  std::optional<uint32_t> offset;  // in the flash image; none outside it
+  uint32_t crc32;                  // of its bytes
 
   // The columns as `list` prints them: "-" where there is no entry or offset.
   std::string name_text() const;    // "smoke:22": the run, and the frame from 0

@@ -158,7 +158,7 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   for (size_t r = 0, next = 0; r < run_count; next += runs[r++].count) {
     Stretch s{nullptr, 0};
     for (size_t i = next; i < next + runs[r].count; ++i) {
-      if (rows[i].offset == kNoOffset) continue;  // absent from the table
+      if (!rows[i].offset) continue;  // absent from the table
       if (!s.first) s.first = &rows[i];
       s.bytes += rows[i].bytes;
     }
@@ -169,7 +169,7 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   JsonWriter head(page);
   head.begin('{').key("imageLength").number(image.length()).key("runCount").number(run_count);
   head.key("bitmapCount").number(rows.size()).key("imageRuns").begin('[');
-  for (const Stretch& s : stretches) write_segment(head, s.first->run->name, s.bytes, s.first->offset, s.first->offset_text());
+  for (const Stretch& s : stretches) write_segment(head, s.first->run->name, s.bytes, *s.first->offset, s.first->offset_text());
   head.end(']').key("imageEnd").begin('[');
   for (const SegmentRow& s : other_segment_rows(image)) write_segment(head, s.name, s.bytes, s.offset, s.offset_text);
   head.end(']').key("outside").begin('[');
@@ -191,8 +191,8 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
       json.begin('{').key("name").text(row.name_text()).key("entry").text(row.entry_text());
       json.key("width").number(row.bitmap->width).key("height").number(row.bitmap->height);
       json.key("size").text(row.size_text()).key("bytes").number(row.bytes).key("offset");
-      if (row.offset == kNoOffset) json.null();
-      else json.number(row.offset);
+      if (row.offset) json.number(*row.offset);
+      else json.null();
       json.key("offsetText").text(row.offset_text()).key("crc32").text(row.crc32_text()).end('}');
       pixels.append(reinterpret_cast<const char*>(row.bitmap->pixels), row.bytes);
     }

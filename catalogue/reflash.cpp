@@ -15,44 +15,35 @@ namespace {
 // Runs of erase blocks, by index: [first, end).
 using BlockRun = std::pair<uint64_t, uint64_t>;
 
-// Follows the image's pieces along OLD as it is read, and notes each erase
-// block where the two differ. Blocks come in order, so the runs grow at the
-// back.
+// Follows the image along OLD as it is read, and notes each erase block
+// where the two differ. Blocks come in order, so the runs grow at the back.
 class BlockComparer {
  public:
-  BlockComparer(const std::vector<toolkit::Piece>& image, uint64_t block) : image_(image), block_(block) {}
+  BlockComparer(const FlashImage& image, uint64_t block) : walker_(image.segments()), block_(block) {}
 
   // The next size bytes of OLD, no further than the image's end.
   void feed(const uint8_t* data, size_t size) {
-    while (size > 0) {
-      while (image_[piece_].size == at_) {
-        ++piece_;
-        at_ = 0;
+    walker_.feed(data, size, [this](const ImageWalker::Stretch& s) {
+      for (size_t done = 0; done < s.size;) {  // block by block
+        const uint64_t offset = s.offset + done, index = offset / block_;
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(s.size - done, block_ - offset % block_));
+        const bool known = !runs_.empty() && runs_.back().second == index + 1;
+        if (!known && std::memcmp(s.given + done, s.image + done, n) != 0) {
+          if (!runs_.empty() && runs_.back().second == index)
+            ++runs_.back().second;
+          else
+            runs_.push_back({index, index + 1});
+        }
+        done += n;
       }
-      const uint64_t index = offset_ / block_;
-      const size_t n = static_cast<size_t>(
-          std::min<uint64_t>({size, image_[piece_].size - at_, block_ - offset_ % block_}));
-      const bool known = !runs_.empty() && runs_.back().second == index + 1;
-      if (!known && std::memcmp(data, static_cast<const uint8_t*>(image_[piece_].data) + at_, n) != 0) {
-        if (!runs_.empty() && runs_.back().second == index)
-          ++runs_.back().second;
-        else
-          runs_.push_back({index, index + 1});
-      }
-      data += n;
-      size -= n;
-      at_ += n;
-      offset_ += n;
-    }
+    });
   }
 
   const std::vector<BlockRun>& runs() const { return runs_; }
 
  private:
-  const std::vector<toolkit::Piece>& image_;
+  ImageWalker walker_;
   const uint64_t block_;
-  size_t piece_ = 0, at_ = 0;
-  uint64_t offset_ = 0;
   std::vector<BlockRun> runs_;
 };
 
@@ -81,12 +72,11 @@ std::string erase_block_refusal(uint64_t block, uint64_t length) {
   return "";
 }
 
-bool changed_regions(const std::string& old_path, const std::vector<toolkit::Piece>& image, uint64_t block,
-                     uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
-                     std::vector<uint8_t>& old_record, uint64_t& old_length, std::string& error) {
-  uint64_t length = 0;
-  for (const toolkit::Piece& piece : image) length += piece.size;
-  const BlockRun trailer{trailer_start / block, (trailer_start + trailer_size - 1) / block + 1};
+bool changed_regions(const std::string& old_path, const FlashImage& image, uint64_t block,
+                     std::vector<LayoutRegion>& regions, std::vector<uint8_t>& old_record, uint64_t& old_length,
+                     std::string& error) {
+  const uint64_t length = image.length(), trailer_start = image.trailer_offset();
+  const BlockRun trailer{trailer_start / block, (trailer_start + kTrailerSize - 1) / block + 1};
   BlockComparer comparer(image, block);
   old_length = 0;
   old_record.clear();
@@ -135,18 +125,6 @@ std::string layout_text(const std::vector<LayoutRegion>& regions, uint64_t chip_
     text += line + r.name + "\n";
   }
   return text;
-}
-
-std::vector<toolkit::Piece> image_slice(const std::vector<toolkit::Piece>& image, uint64_t start, uint64_t end) {
-  std::vector<toolkit::Piece> slice;
-  uint64_t at = 0;
-  for (const toolkit::Piece& piece : image) {
-    const uint64_t from = std::max(start, at), to = std::min(end, at + piece.size);
-    if (from < to)
-      slice.push_back({static_cast<const uint8_t*>(piece.data) + (from - at), static_cast<size_t>(to - from)});
-    at += piece.size;
-  }
-  return slice;
 }
 
 std::string region_file(const std::string& layout_path, const std::string& name) { return layout_path + "." + name; }

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "output_file.h"
+#include "flash_image.h"
 
 namespace catalogue {
 
@@ -32,23 +32,19 @@ constexpr char kOldRecord[] = "old-record";
 std::string erase_block_refusal(uint64_t block, uint64_t length);
 
 // Compares OLD, the file at old_path ("-": standard input), with the image
-// in pieces from offset 0, erase block by erase block. When any block
-// differs, the regions cover the blocks that do and those of the trailer
-// (from trailer_start, trailer_size bytes): a new trailer must never stand over
-// old pixels. old_record gets OLD's bytes over the trailer's blocks (as far
+// as written, erase block by erase block. When any block differs, the
+// regions cover the blocks that do and those of the trailer: a new trailer
+// must never stand over old pixels. old_record gets OLD's bytes over the trailer's blocks (as far
 // as OLD goes); old_length is OLD's length, read no further than one byte
 // past the image. False, with error "<path>: <reason>", when OLD cannot be
 // read.
-bool changed_regions(const std::string& old_path, const std::vector<toolkit::Piece>& image, uint64_t block,
-                     uint64_t trailer_start, uint64_t trailer_size, std::vector<LayoutRegion>& regions,
-                     std::vector<uint8_t>& old_record, uint64_t& old_length, std::string& error);
+bool changed_regions(const std::string& old_path, const FlashImage& image, uint64_t block,
+                     std::vector<LayoutRegion>& regions, std::vector<uint8_t>& old_record, uint64_t& old_length,
+                     std::string& error);
 
 // The layout file: "start:end name", hexadecimal, both ends included, the
 // regions placed chip_offset bytes into the chip.
 std::string layout_text(const std::vector<LayoutRegion>& regions, uint64_t chip_offset);
-
-// The image's bytes from start to end (excluded), as pieces of image's.
-std::vector<toolkit::Piece> image_slice(const std::vector<toolkit::Piece>& image, uint64_t start, uint64_t end);
 
 // The file beside the layout that holds a region's bytes for flashrom's
 // -i NAME:FILE: "LAYOUT.NAME".

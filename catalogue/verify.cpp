@@ -27,7 +27,7 @@ constexpr int kReadFlags = O_RDONLY;
 #endif
 
 // Small enough to stay in the processor's cache between the read and the
-// compare: 64 KiB made a whole compare a third faster than 256 KiB did.
+// compare: with 64 KiB a whole compare takes a third less time than with 256 KiB.
 constexpr size_t kBlockSize = 64 * 1024;
 
 uint16_t unit_value(const uint8_t* bytes, size_t unit) {
@@ -38,37 +38,22 @@ uint16_t unit_value(const uint8_t* bytes, size_t unit) {
 }  // namespace
 
 DumpComparer::DumpComparer(const std::vector<ImageSegment>& segments)
-    : segments_(segments), length_(image_length(segments)) {}
-
-void DumpComparer::compare_units(const uint8_t* dump, size_t units, size_t unit) {
-  const uint8_t* image = segments_[segment_].bytes + at_;
-  if (std::memcmp(dump, image, units * unit) != 0)
-    for (size_t u = 0; u < units; ++u) {
-      const uint8_t *d = dump + u * unit, *i = image + u * unit;
-      if (std::memcmp(d, i, unit) == 0) continue;
-      if (differences_.empty() || differences_.back().segment != segment_)
-        differences_.push_back(
-            {segment_, 0, static_cast<uint32_t>(at_ / unit + u), unit_value(d, unit), unit_value(i, unit)});
-      ++differences_.back().count;
-    }
-  at_ += static_cast<uint32_t>(units * unit);
-}
+    : segments_(segments), length_(image_length(segments)), walker_(segments) {}
 
 void DumpComparer::feed(const uint8_t* data, size_t size) {
-  taken_ += size;
-  for (;;) {
-    while (segment_ < segments_.size() && at_ == segments_[segment_].size) {
-      ++segment_;
-      at_ = 0;
+  walker_.feed(data, size, [this](const ImageWalker::Stretch& s) {
+    if (std::memcmp(s.given, s.image, s.size) == 0) return;
+    // A bitmap pixel by pixel, any other segment byte by byte.
+    const size_t unit = segments_[s.segment].bitmap ? 2 : 1;
+    for (size_t u = 0; u < s.size / unit; ++u) {
+      const uint8_t *d = s.given + u * unit, *i = s.image + u * unit;
+      if (std::memcmp(d, i, unit) == 0) continue;
+      if (differences_.empty() || differences_.back().segment != s.segment)
+        differences_.push_back(
+            {s.segment, 0, static_cast<uint32_t>(s.at / unit + u), unit_value(d, unit), unit_value(i, unit)});
+      ++differences_.back().count;
     }
-    const size_t unit = segment_ < segments_.size() && segments_[segment_].bitmap ? 2 : 1;
-    if (size < unit) return;
-    const size_t bytes = std::min<size_t>(size, segments_[segment_].size - at_);
-    const size_t whole = bytes - bytes % unit;
-    compare_units(data, whole / unit, unit);
-    data += whole;
-    size -= whole;
-  }
+  });
 }
 
 bool read_in_blocks(const std::string& path, uint64_t most, const std::function<void(const uint8_t*, size_t)>& take,
@@ -151,8 +136,8 @@ int verify_dump(const std::string& path, const std::vector<ImageSegment>& segmen
       std::fprintf(out, "%s to %s (%zu parts) are cut\n", first.c_str(), segments.back().name.c_str(), cut);
   }
   // Each segment once: the one the dump ends in may differ before its end,
-  // and is then not counted again among those cut. The report calls them
-  // the image's parts, as it always has.
+  // and is then not counted again among those cut. The report calls the
+  // segments the image's parts.
   const size_t cut_whole = cut - (!differences.empty() && differences.back().segment == comparer.first_cut());
   std::fprintf(out, "%s: not the flash image: %zu of its %zu %s %s", name.c_str(), differences.size(),
                segments.size(), plural(segments.size(), "part", "parts"), plural(differences.size(), "differs", "differ"));

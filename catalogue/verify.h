@@ -35,19 +35,16 @@ class DumpComparer {
   // byte without its pair is where the dump ends.
   void feed(const uint8_t* data, size_t size);
 
-  uint64_t length() const { return length_; }                // the image's
-  uint64_t remaining() const { return length_ - taken_; }  // bytes of the image not yet given
+  uint64_t length() const { return length_; }                        // the image's
+  uint64_t remaining() const { return length_ - walker_.taken(); }  // bytes of the image not yet given
   const std::vector<SegmentDifference>& differences() const { return differences_; }
   // The first segment the dump does not hold whole: segments.size() once it holds them all.
-  size_t first_cut() const { return segment_; }
+  size_t first_cut() const { return walker_.segment(); }
 
  private:
-  void compare_units(const uint8_t* dump, size_t units, size_t unit);
-
   const std::vector<ImageSegment>& segments_;
-  uint64_t length_ = 0, taken_ = 0;
-  size_t segment_ = 0;  // the segment being compared, and how far
-  uint32_t at_ = 0;
+  const uint64_t length_;
+  ImageWalker walker_;
   std::vector<SegmentDifference> differences_;
 };
 

@@ -235,6 +235,10 @@ TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
       {{}, "", "4k", 2,
        usage + "--erase-block '4k': give the erase block's size in bytes, in hexadecimal with 0x, or with K, KiB, "
                "M or MiB (4K, 0x1000), 1 to 4096M\n"},
+      {{}, "", "", 2,
+       usage + "--chip-offset '4k': give the image's offset on the chip in bytes, in hexadecimal with 0x, or with K, "
+               "KiB, M or MiB (128K, 0x20000), 0 to 4096M\n", "", "old.bin", "changed.layout",
+       {"--chip-offset", "4k", "--size", "8M"}},
       {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "."},
       {{}, "", "", 1, "catalogue: .: " + std::string(std::strerror(EISDIR)) + "\n", "", "old.bin", "."},
   };

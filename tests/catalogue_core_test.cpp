@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -55,8 +56,23 @@ TEST(FlashImage, PlacesTheTablesEntriesThenPaddingAndTheRecord) {
   EXPECT_EQ(names, "3 late:0;4 late:1;0 early:0;padding;record;");
   EXPECT_EQ(image.length(), 520u);
   EXPECT_EQ(image.crc32(), crc);
-  const std::vector<uint32_t> expected = {216 + 70, catalogue::kNoOffset, catalogue::kNoOffset, 0, 216};
+  const std::vector<std::optional<uint32_t>> expected = {216 + 70, std::nullopt, std::nullopt, 0, 216};
   for (size_t entry = 0; entry < 5; ++entry) EXPECT_EQ(image.offset_of(entry), expected[entry]) << entry;
+
+  // Any stretch of it for the writer, across segments; and as written to a
+  // chip, 0xFF after the record up to the chip's end, in more than one piece.
+  const auto joined = [](const std::vector<toolkit::Piece>& pieces) {
+    std::string bytes;
+    for (const toolkit::Piece& p : pieces) bytes.append(static_cast<const char*>(p.data), p.size);
+    return bytes;
+  };
+  EXPECT_EQ(joined(image.pieces(214, 506)), written.substr(214, 292));
+  catalogue::FlashImage chip(runs, 2, table, 5);
+  EXPECT_FALSE(chip.fill_chip(519));
+  EXPECT_EQ(chip.length(), 520u);
+  ASSERT_TRUE(chip.fill_chip(520 + 65537));
+  EXPECT_TRUE(joined(chip.pieces()) == written + std::string(65537, '\xFF'));
+  EXPECT_EQ(chip.trailer_offset(), 504u);
 }
 
 // Every bitmap's name, by run and by table entry, names that bitmap again.
