@@ -3,6 +3,7 @@
 // naming the file, and leaves no output behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -42,6 +43,15 @@ const std::vector<uint8_t> kFlagBytes = {
     0xF8, 0x00, 0x00, 0x1F, 0x07, 0xE0, 0xFF, 0xFF, 0x00, 0x00, 0x12, 0x34,  // frame 0
     0x00, 0x1F, 0xF8, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x07, 0xE0, 0xAB, 0xCD,  // frame 1
 };
+
+// Manifest lines of table runs of 1 x 1 bitmaps, entries bitmaps in all.
+std::string table_runs(int entries) {
+  std::string text;
+  for (int i = 0; entries > 0; ++i, entries -= toolkit::kMaxRunBitmaps)
+    text += "r" + std::to_string(i) + " 1 1 " + std::to_string(std::min(entries, toolkit::kMaxRunBitmaps)) +
+            " table hand a run\n";
+  return text;
+}
 
 void write_art(const std::string& path, const toolkit::Image565& im) {
   testing_support::write_png_file(path, testing_support::rgb8_picture(im));
@@ -164,6 +174,11 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
          testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "long 3 2 100 table hand a run\n");
        },
        "manifest.txt", "flag", "manifest.txt:4: count '100' is not a whole number from 1 to 99"},
+      {"a bitmap of no width",
+       [](Tree& t) {
+         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "thin 0 2 1 table hand a run\n");
+       },
+       "manifest.txt", "flag", "manifest.txt:4: width '0' is not a whole number from 1 to 255"},
       {"an owner that is neither artgen nor hand",
        [](Tree& t) {
          testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pen 3 2 1 table gimp a run\n");
@@ -175,13 +190,14 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
          testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pair 3 2 2 outside hand two\n");
        },
        "manifest.txt", "flag", "manifest.txt:4: run 'pair' is outside the table, so it must hold exactly 1 bitmap"},
-      {"more table entries than an index names",
+      {"one table entry more than an index names",
+       [](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + table_runs(65534)); },
+       "manifest.txt", "flag", "manifest.txt: the table runs hold 65536 bitmaps, more than a table index can name"},
+      {"a run name that starts with a digit",
        [](Tree& t) {
-         std::string text = kManifest;  // 2 entries, and 662 runs of 99
-         for (int i = 0; i < 662; ++i) text += "r" + std::to_string(i) + " 1 1 99 table hand a run\n";
-         testing_support::write_file(t.art + "/manifest.txt", text);
+         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "2flag 3 2 1 table hand a run\n");
        },
-       "manifest.txt", "flag", "manifest.txt: the table runs hold 65540 bitmaps, more than a table index can name"},
+       "manifest.txt", "flag", "manifest.txt:4: run name '2flag' is not lower case letters, digits and underscores"},
       {"a PNG in no run's folder",
        [](Tree& t) {
          Tree::mkdir(t.art + "/flag/old");
@@ -204,6 +220,15 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
       EXPECT_EQ(testing_support::list_dir(t.out_dir), std::vector<std::string>{});  // no output, no temporary file
     }
   }
+}
+
+// The largest table an index names, entries 0 to 0xFFFE: 0xFFFF is no entry.
+TEST(BitmapcPixels, TakesTheLargestTableAnIndexNames) {
+  Tree t;
+  testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + table_runs(65533));
+  ProcessResult r = t.pixels(t.art + "/manifest.txt", "flag");
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(bytes_of(t.out), kFlagBytes);
 }
 
 TEST(BitmapcPixels, ReportsAnOutputThatCannotBeWritten) {
