@@ -83,6 +83,11 @@ struct Tree {
   }
 };
 
+// Spoils the tree's manifest with lines added after its own.
+std::function<void(Tree&)> manifest_line(const std::string& line) {
+  return [line](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", kManifest + line); };
+}
+
 std::vector<uint8_t> bytes_of(const std::string& path) {
   const std::string s = testing_support::read_file(path);
   return std::vector<uint8_t>(s.begin(), s.end());
@@ -161,43 +166,23 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
        "manifest.txt: no run named 'flags'"},
       {"a run whose folder is absent", [](Tree&) {}, "manifest.txt", "other",
        "other: cannot open the folder of run 'other': No such file or directory"},
-      {"a malformed manifest line",
-       [](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2\n"); },
-       "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
-      {"a run without its owner",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2 1 table\n");
-       },
-       "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
-      {"a run of more bitmaps than two digits can name",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "long 3 2 100 table hand a run\n");
-       },
+      {"a malformed manifest line", manifest_line("broken 3 2\n"), "manifest.txt", "flag",
+       "manifest.txt:4: expected: name width height count placement drawn description"},
+      {"a run without its owner", manifest_line("broken 3 2 1 table\n"), "manifest.txt", "flag",
+       "manifest.txt:4: expected: name width height count placement drawn description"},
+      {"a run of more bitmaps than two digits can name", manifest_line("long 3 2 100 table hand a run\n"),
        "manifest.txt", "flag", "manifest.txt:4: count '100' is not a whole number from 1 to 99"},
-      {"a bitmap of no width",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "thin 0 2 1 table hand a run\n");
-       },
-       "manifest.txt", "flag", "manifest.txt:4: width '0' is not a whole number from 1 to 255"},
-      {"an owner that is neither artgen nor hand",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pen 3 2 1 table gimp a run\n");
-       },
+      {"a bitmap of no width", manifest_line("thin 0 2 1 table hand a run\n"), "manifest.txt", "flag",
+       "manifest.txt:4: width '0' is not a whole number from 1 to 255"},
+      {"an owner that is neither artgen nor hand", manifest_line("pen 3 2 1 table gimp a run\n"),
        "manifest.txt", "flag", "manifest.txt:4: drawn 'gimp' is neither 'artgen' nor 'hand'"},
       {"a missing manifest", [](Tree&) {}, "nowhere.txt", "flag", "nowhere.txt: cannot open the manifest"},
-      {"a run outside the table of two bitmaps",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pair 3 2 2 outside hand two\n");
-       },
-       "manifest.txt", "flag", "manifest.txt:4: run 'pair' is outside the table, so it must hold exactly 1 bitmap"},
-      {"one table entry more than an index names",
-       [](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + table_runs(65534)); },
-       "manifest.txt", "flag", "manifest.txt: the table runs hold 65536 bitmaps, more than a table index can name"},
-      {"a run name that starts with a digit",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "2flag 3 2 1 table hand a run\n");
-       },
-       "manifest.txt", "flag", "manifest.txt:4: run name '2flag' is not lower case letters, digits and underscores"},
+      {"a run outside the table of two bitmaps", manifest_line("pair 3 2 2 outside hand two\n"), "manifest.txt", "flag",
+       "manifest.txt:4: run 'pair' is outside the table, so it must hold exactly 1 bitmap"},
+      {"one table entry more than an index names", manifest_line(table_runs(65534)), "manifest.txt", "flag",
+       "manifest.txt: the table runs hold 65536 bitmaps, more than a table index can name"},
+      {"a run name that starts with a digit", manifest_line("2flag 3 2 1 table hand a run\n"), "manifest.txt", "flag",
+       "manifest.txt:4: run name '2flag' is not lower case letters, digits and underscores"},
       {"a PNG in no run's folder",
        [](Tree& t) {
          Tree::mkdir(t.art + "/flag/old");
@@ -225,7 +210,7 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
 // The largest table an index names, entries 0 to 0xFFFE: 0xFFFF is no entry.
 TEST(BitmapcPixels, TakesTheLargestTableAnIndexNames) {
   Tree t;
-  testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + table_runs(65533));
+  manifest_line(table_runs(65533))(t);
   ProcessResult r = t.pixels(t.art + "/manifest.txt", "flag");
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(bytes_of(t.out), kFlagBytes);
