@@ -3,48 +3,11 @@
 #include <getopt.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <charconv>
-#include <cstdio>
-#include <cstring>
 
-#include "shown_name.h"
+#include "messages.h"
+#include "numbers.h"
 
 namespace catalogue {
-
-int report_error(int status, const std::string& message) {
-  std::fprintf(stderr, "catalogue: %s\n", message.c_str());
-  return status;
-}
-
-const char* plural(uint64_t n, const char* one, const char* many) { return n == 1 ? one : many; }
-
-std::string quoted(const std::string& text) {
-  const std::string shown = toolkit::shown_name(text);
-  return shown != text ? shown : "'" + text + "'";
-}
-
-int usage_error(const std::string& what, const std::string& reason) { return report_error(kUsage, what + ": " + reason); }
-
-int finish_stdout() {
-  errno = 0;
-  if (std::fflush(stdout) != 0 || std::ferror(stdout))
-    return report_error(kFailed, std::string("standard output: ") + (errno ? std::strerror(errno) : "write error"));
-  return kOk;
-}
-
-namespace {
-
-// The digits text starts with, in base, as a number of type T, and the
-// position after them; false when it starts with none or they overflow T.
-template <typename T>
-bool leading_number(std::string_view text, T& value, size_t& end, int base = 10) {
-  const auto [at, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  end = static_cast<size_t>(at - text.data());
-  return error == std::errc();
-}
-
-}  // namespace
 
 bool parse_size(std::string_view text, uint64_t& size, uint64_t least) {
   constexpr uint64_t kMost = uint64_t{1} << 32;
@@ -53,7 +16,7 @@ bool parse_size(std::string_view text, uint64_t& size, uint64_t least) {
   if (hex) text.remove_prefix(2);
   uint64_t value = 0, unit = 1;
   size_t end = 0;
-  if (!leading_number(text, value, end, hex ? 16 : 10)) return false;
+  if (!toolkit::leading_number(text, value, end, hex ? 16 : 10)) return false;
   const std::string_view suffix = text.substr(end);
   if (!hex && (suffix == "K" || suffix == "KiB"))
     unit = 1024;
@@ -63,14 +26,6 @@ bool parse_size(std::string_view text, uint64_t& size, uint64_t least) {
     return false;
   if (value > kMost / unit || value * unit < least) return false;
   size = value * unit;
-  return true;
-}
-
-bool parse_below(std::string_view text, unsigned limit, unsigned& number) {
-  size_t end = 0;
-  unsigned value = 0;
-  if (!leading_number(text, value, end) || end != text.size() || value >= limit) return false;
-  number = value;
   return true;
 }
 

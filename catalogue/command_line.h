@@ -1,7 +1,6 @@
-// How catalogue reads its command line and says what went wrong: GNU-style
-// options (getopt_long) around each command's operands, the numbers those
-// carry, a near miss answered with one suggestion, and the one line every
-// error leaves by.
+// How catalogue reads its command line: GNU-style options (getopt_long)
+// around each command's operands, the sizes those carry, and a near miss
+// answered with one suggestion. What it says goes by messages.h.
 #pragma once
 
 #include <cstdint>
@@ -11,37 +10,12 @@
 
 namespace catalogue {
 
-// Exit status: 0 success, 1 failure, 2 usage error.
-constexpr int kOk = 0, kFailed = 1, kUsage = 2;
-
-// "catalogue: <message>" on standard error, one line; returns status.
-int report_error(int status, const std::string& message);
-
-// one when n is 1, else many: "1 part differs", "2 parts differ".
-const char* plural(uint64_t n, const char* one, const char* many);
-
-// A text the user gave, as one line shows it: between single quotes, or
-// quoted as toolkit::shown_name quotes a name when it holds a control byte.
-std::string quoted(const std::string& text);
-
-// A usage error: "catalogue: <what>: <reason>", status 2.
-int usage_error(const std::string& what, const std::string& reason);
-
-// Standard output flushed and checked: output to a pipe or file fails late,
-// when the buffer is flushed, and a listing cut short must not end with
-// status 0. Returns kOk, or kFailed after saying so.
-int finish_stdout();
-
 // A size as firmware people write it: bytes in decimal or in hexadecimal
 // with 0x ("8388608", "0x800000"), or KiB or MiB with K, KiB, M or MiB
 // ("8M", "8MiB"), from least bytes to 4096M, the most 32-bit offsets reach.
 // False for anything else, a unit that could mean powers of ten ("8MB",
 // "8k") or a unit after hexadecimal among them.
 bool parse_size(std::string_view text, uint64_t& size, uint64_t least = 1);
-
-// A count from 0 below limit, in decimal digits only. False for anything
-// else: a sign, a space, another base, a number out of range.
-bool parse_below(std::string_view text, unsigned limit, unsigned& number);
 
 // The one of the known names within 2 edits (a character inserted, removed
 // or changed) of text, the closest, the first of equals; empty when none is.

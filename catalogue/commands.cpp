@@ -20,6 +20,8 @@
 #include "flash_layout.h"
 #include "flash_table.h"
 #include "listing.h"
+#include "messages.h"
+#include "names.h"
 #include "output_file.h"
 #include "page.h"
 #include "png_encode.h"
@@ -277,7 +279,7 @@ int preview_command(const Arguments& args) {
     const std::string sheet_path = dir + "/" + run.name + ".png";
     if (!toolkit::encode_png(contact_sheet(run, style.scale), toolkit::Compression::quick, png, error))
       return report_error(kFailed, toolkit::shown_name(sheet_path) + ": " + error);
-    if (!write_picture(sheet_path, png, count + (run.count == 1 ? " bitmap at " : " bitmaps at ") + scale))
+    if (!write_picture(sheet_path, png, count + " " + plural(run.count, "bitmap", "bitmaps") + " at " + scale))
       return kFailed;
     if (!style.animated) continue;
     const std::string anim_path = dir + "/" + run.name + "_anim.png";

@@ -6,7 +6,7 @@
 
 #include "flash_layout.h"
 #include "flash_table.h"
-#include "listing.h"
+#include "names.h"
 
 namespace catalogue {
 

@@ -5,7 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "command_line.h"
+#include "names.h"
 
 namespace catalogue {
 
@@ -62,35 +62,6 @@ std::vector<SegmentRow> other_segment_rows(const FlashImage& image) {
       rows.push_back({s.name, s.size, s.offset, offset_text(s.offset),
                       crc32_text(static_cast<uint32_t>(::crc32(0, s.bytes, s.size)))});
   return rows;
-}
-
-std::string bitmap_name(const sBITMAP_RUN& run, unsigned frame) { return std::string(run.name) + ":" + std::to_string(frame); }
-
-const sBITMAP* find_bitmap(const sBITMAP_RUN* runs, size_t run_count, const sBITMAP* const* table,
-                           size_t table_length, const std::string& text, std::string& reason) {
-  unsigned number = 0;
-  if (parse_below(text, static_cast<unsigned>(table_length), number)) return table[number];
-  const size_t colon = text.find(':');
-  const std::string name = text.substr(0, colon);
-  std::vector<std::string> names;
-  for (size_t r = 0; r < run_count; ++r) {
-    const sBITMAP_RUN& run = runs[r];
-    names.push_back(run.name);
-    if (name != run.name) continue;  // the manifest gives every run at least one bitmap
-    if (colon == std::string::npos ? run.count == 1 : parse_below(std::string_view(text).substr(colon + 1), run.count, number))
-      return &run.records[colon == std::string::npos ? 0 : number];
-    reason = run.count == 1 ? "a run of 1 bitmap: give it as " + name + " or " + bitmap_name(run, 0)
-                            : "a run of " + std::to_string(run.count) + " bitmaps: give one as " + bitmap_name(run, 0) +
-                                  " to " + bitmap_name(run, run.count - 1u);
-    return nullptr;
-  }
-  // A near miss of a run's name, with the frame as given.
-  const std::string near = closest_name(name, names);
-  reason = !near.empty() ? "no such bitmap; did you mean " + near + (colon == std::string::npos ? "" : text.substr(colon)) +
-                               "? (see catalogue export --help)"
-                         : "no such bitmap: give a table entry, 0 to " + std::to_string(table_length - 1) +
-                               ", or a run as 'catalogue list' names it, with :FRAME from 0 (see catalogue export --help)";
-  return nullptr;
 }
 
 }  // namespace catalogue

@@ -12,6 +12,7 @@
 
 #include "command_line.h"
 #include "commands.h"
+#include "messages.h"
 #include "shown_name.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstring>
 
-#include "command_line.h"
+#include "messages.h"
 #include "shown_name.h"
 #include "verify.h"
 

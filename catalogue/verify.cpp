@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "command_line.h"
+#include "messages.h"
 #include "shown_name.h"
 
 namespace catalogue {

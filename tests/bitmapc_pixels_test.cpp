@@ -3,6 +3,7 @@
 // naming the file, and leaves no output behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <sstream>
@@ -43,6 +44,15 @@ const std::vector<uint8_t> kFlagBytes = {
     0x00, 0x1F, 0xF8, 0x00, 0xFF, 0xFF, 0x00, 0x00, 0x07, 0xE0, 0xAB, 0xCD,  // frame 1
 };
 
+// Manifest lines of table runs of 1 x 1 bitmaps, entries bitmaps in all.
+std::string table_runs(int entries) {
+  std::string text;
+  for (int i = 0; entries > 0; ++i, entries -= toolkit::kMaxRunBitmaps)
+    text += "r" + std::to_string(i) + " 1 1 " + std::to_string(std::min(entries, toolkit::kMaxRunBitmaps)) +
+            " table hand a run\n";
+  return text;
+}
+
 void write_art(const std::string& path, const toolkit::Image565& im) {
   testing_support::write_png_file(path, testing_support::rgb8_picture(im));
 }
@@ -72,6 +82,11 @@ struct Tree {
     return testing_support::run_process({BITMAPC_PATH, "pixels", manifest, run, out});
   }
 };
+
+// Spoils the tree's manifest with lines added after its own.
+std::function<void(Tree&)> manifest_line(const std::string& line) {
+  return [line](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", kManifest + line); };
+}
 
 std::vector<uint8_t> bytes_of(const std::string& path) {
   const std::string s = testing_support::read_file(path);
@@ -151,37 +166,23 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
        "manifest.txt: no run named 'flags'"},
       {"a run whose folder is absent", [](Tree&) {}, "manifest.txt", "other",
        "other: cannot open the folder of run 'other': No such file or directory"},
-      {"a malformed manifest line",
-       [](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2\n"); },
-       "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
-      {"a run without its owner",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2 1 table\n");
-       },
-       "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
-      {"a run of more bitmaps than two digits can name",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "long 3 2 100 table hand a run\n");
-       },
+      {"a malformed manifest line", manifest_line("broken 3 2\n"), "manifest.txt", "flag",
+       "manifest.txt:4: expected: name width height count placement drawn description"},
+      {"a run without its owner", manifest_line("broken 3 2 1 table\n"), "manifest.txt", "flag",
+       "manifest.txt:4: expected: name width height count placement drawn description"},
+      {"a run of more bitmaps than two digits can name", manifest_line("long 3 2 100 table hand a run\n"),
        "manifest.txt", "flag", "manifest.txt:4: count '100' is not a whole number from 1 to 99"},
-      {"an owner that is neither artgen nor hand",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pen 3 2 1 table gimp a run\n");
-       },
+      {"a bitmap of no width", manifest_line("thin 0 2 1 table hand a run\n"), "manifest.txt", "flag",
+       "manifest.txt:4: width '0' is not a whole number from 1 to 255"},
+      {"an owner that is neither artgen nor hand", manifest_line("pen 3 2 1 table gimp a run\n"),
        "manifest.txt", "flag", "manifest.txt:4: drawn 'gimp' is neither 'artgen' nor 'hand'"},
       {"a missing manifest", [](Tree&) {}, "nowhere.txt", "flag", "nowhere.txt: cannot open the manifest"},
-      {"a run outside the table of two bitmaps",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pair 3 2 2 outside hand two\n");
-       },
-       "manifest.txt", "flag", "manifest.txt:4: run 'pair' is outside the table, so it must hold exactly 1 bitmap"},
-      {"more table entries than an index names",
-       [](Tree& t) {
-         std::string text = kManifest;  // 2 entries, and 662 runs of 99
-         for (int i = 0; i < 662; ++i) text += "r" + std::to_string(i) + " 1 1 99 table hand a run\n";
-         testing_support::write_file(t.art + "/manifest.txt", text);
-       },
-       "manifest.txt", "flag", "manifest.txt: the table runs hold 65540 bitmaps, more than a table index can name"},
+      {"a run outside the table of two bitmaps", manifest_line("pair 3 2 2 outside hand two\n"), "manifest.txt", "flag",
+       "manifest.txt:4: run 'pair' is outside the table, so it must hold exactly 1 bitmap"},
+      {"one table entry more than an index names", manifest_line(table_runs(65534)), "manifest.txt", "flag",
+       "manifest.txt: the table runs hold 65536 bitmaps, more than a table index can name"},
+      {"a run name that starts with a digit", manifest_line("2flag 3 2 1 table hand a run\n"), "manifest.txt", "flag",
+       "manifest.txt:4: run name '2flag' is not lower case letters, digits and underscores"},
       {"a PNG in no run's folder",
        [](Tree& t) {
          Tree::mkdir(t.art + "/flag/old");
@@ -204,6 +205,15 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
       EXPECT_EQ(testing_support::list_dir(t.out_dir), std::vector<std::string>{});  // no output, no temporary file
     }
   }
+}
+
+// The largest table an index names, entries 0 to 0xFFFE: 0xFFFF is no entry.
+TEST(BitmapcPixels, TakesTheLargestTableAnIndexNames) {
+  Tree t;
+  manifest_line(table_runs(65533))(t);
+  ProcessResult r = t.pixels(t.art + "/manifest.txt", "flag");
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(bytes_of(t.out), kFlagBytes);
 }
 
 TEST(BitmapcPixels, ReportsAnOutputThatCannotBeWritten) {

@@ -133,6 +133,7 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
       {"8M", 8388608, "", {"flash-image", "--size=8M", "chip.bin"}},
       {"8M", 8388608, "", {"flash-image", "chip.bin", "--siz", "8M"}},
       {"8M", 8388608, "", {"flash-image", "--size", "8M", "--", "chip.bin"}},
+      {"8M", 8388608, "", {"flash-image", "--size", "4M", "chip.bin", "--size=8M"}},  // the last one given
       // The most: accepted, and only then does the missing folder stop it.
       {"4096M", 0, "catalogue: missing/chip.bin: No such file or directory\n",
        {"flash-image", "--size", "4096M", "missing/chip.bin"}, 1},
@@ -480,9 +481,12 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
            {"\xED\x9F\xBB", ""}, {"\xF0\x8F\xBF\xBF", "\\360\\217\\277\\277"}, {"\xF0\x90\x80\x80", ""},
            {"\xF4\x90\x80\x80", "\\364\\220\\200\\200"}, {"\xF4\x8F\xBF\xBD", ""}, {"\xE2\x80", "\\342\\200"},
            {"\xE2\x80\xA8", "\\342\\200\\250"}, {"\xE2\x80\xA9", "\\342\\200\\251"}, {"\xE2\x80\xA7", ""},
-           {"\xE2\x80\xAA", ""}})
+           {"\xE2\x80\xAA", ""}, {"\x7F", "\\177"}})
     cases.push_back({dir / ("a" + bytes + "b/flash.bin"), ENOENT,
                      octal.empty() ? "" : "'" + dir.path() + "/a'$'" + octal + "''b/flash.bin'"});
+  // A byte that is no continuation ends the sequence, and is read afresh.
+  cases.push_back({dir / "a\xE2\x80\xC3\xA9" "b/flash.bin", ENOENT,
+                   "'" + dir.path() + "/a'$'\\342\\200''\xC3\xA9" "b/flash.bin'"});
   for (const auto& c : cases) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"flash-image", c.target}, {"export", "3", c.target}, {"verify", c.target}}) {

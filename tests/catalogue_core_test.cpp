@@ -16,6 +16,7 @@
 #include "flash_image.h"
 #include "flash_layout.h"
 #include "listing.h"
+#include "names.h"
 #include "page.h"
 #include "png_encode.h"
 #include "process.h"

@@ -168,19 +168,22 @@ TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
 // failure: a file written in place says so; a file to be replaced stays as
 // it was, the new one never taking its name. A new file in an append-only
 // folder, where no unnamed one can be made, is made under its own name: a
-// temporary name could never go again.
+// temporary name could never go again. A temporary name found taken gives
+// way to another.
 TEST(CatalogueFaults, WritesWhatTheSystemTookInPartAndChecksTheClose) {
   const struct {
     const char* fault;  // STDIO_FAULT
     std::string err;    // empty: the image is written
     bool in_place;
     bool new_in_append_only = false;
+    bool named = false;  // made under a temporary name, no unnamed file
   } cases[] = {
       {"", "", false},
       {"close:1", "catalogue: out.bin: " + std::string(std::strerror(EIO)) + " (out.bin is now incomplete)\n", true},
       {"close:1", "catalogue: out.bin: " + std::string(std::strerror(EIO)) + "\n", false},
       {"close:1", "catalogue: out.bin: " + std::string(std::strerror(EIO)) + " (out.bin is now incomplete)\n", true,
        true},
+      {"openat:1", "", false, false, true},  // the first temporary name taken: another is made
   };
   for (const auto& c : cases) {
     if (c.new_in_append_only && !testing_support::running_as_root()) continue;  // chattr needs root
@@ -188,8 +191,8 @@ TEST(CatalogueFaults, WritesWhatTheSystemTookInPartAndChecksTheClose) {
     ProcessOptions options = c.new_in_append_only ? in_dir(dir.path()) : with_old_file(dir, c.in_place);
     if (c.new_in_append_only) {
       ASSERT_EQ(testing_support::run_process({"/usr/bin/chattr", "+a", dir.path()}).exit_status, 0);
-      setenv("NO_TMPFILE", "1", 1);
     }
+    if (c.new_in_append_only || c.named) setenv("NO_TMPFILE", "1", 1);
     setenv("STDIO_FAULT", c.fault, 1);
     const ProcessResult r = testing_support::run_process({CATALOGUE_STDIO_FAULTS_PATH, "flash-image", "out.bin"}, options);
     unsetenv("STDIO_FAULT");

@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "numbers.h"
 #include "shown_name.h"
 
 namespace toolkit {
@@ -25,14 +26,9 @@ bool is_identifier(const std::string& s) {
 
 // Whole decimal number within [lo, hi]; nothing else on the field.
 bool parse_int(const std::string& s, int lo, int hi, int& out) {
-  if (s.empty() || s.size() > 4) return false;
-  int v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  if (v < lo || v > hi) return false;
-  out = v;
+  unsigned v = 0;
+  if (!parse_below(s, static_cast<unsigned>(hi) + 1, v) || v < static_cast<unsigned>(lo)) return false;
+  out = static_cast<int>(v);
   return true;
 }
 
@@ -178,8 +174,7 @@ bool load_manifest(const std::string& path, Manifest& out, std::string& error) {
     error = shown_name(path) + ": declares no runs";
     return false;
   }
-  // BITMAP_NOT_IN_TABLE (0xFFFF) is no entry.
-  if (out.table_length() > 0xFFFE) {
+  if (out.table_length() > kMaxTableEntries) {
     error = shown_name(path) + ": the table runs hold " + std::to_string(out.table_length()) +
             " bitmaps, more than a table index can name";
     return false;

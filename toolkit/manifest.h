@@ -20,6 +20,10 @@ namespace toolkit {
 // run always fits one flash table (at most 255 entries).
 constexpr int kMaxRunBitmaps = 99;
 
+// The most bitmaps the table runs hold together: a table index is 16 bits,
+// entries 0 to 0xFFFE, and 0xFFFF (BITMAP_NOT_IN_TABLE) is no entry.
+constexpr int kMaxTableEntries = 0xFFFF;
+
 struct Run {
   std::string name;         // a C identifier: [a-z][a-z0-9_]*
   int width = 0;            // pixels, 1 to 255

@@ -28,6 +28,8 @@ bool OutputFile::fail(const std::string& reason) {
 
 bool OutputFile::fail_errno() { return fail(std::strerror(errno)); }
 
+namespace {
+
 // Hidden, saying whose it is for anyone who finds it left behind
 // (".image.bin.tmpk3j9x0"), and random so that no earlier run, even one
 // with the same pid, has used it up. A name too long to take the 11 bytes
@@ -40,6 +42,16 @@ std::string temporary_name(const std::string& name, size_t longest) {
   std::string temporary = "." + name.substr(0, kept) + ".tmp";
   for (int i = 0; i < 6; ++i) temporary += kLetters[source() % (sizeof kLetters - 1)];
   return temporary;
+}
+
+}  // namespace
+
+int create_temporary(const std::string& name, size_t longest, const std::function<int(const std::string&)>& create) {
+  longest = std::max<size_t>(longest, 12);
+  int fd = -1;
+  for (int attempt = 0; attempt < 100; ++attempt)
+    if ((fd = create(temporary_name(name, longest))) >= 0 || errno != EEXIST) break;
+  return fd;
 }
 
 bool OutputFile::commit(std::string& error) {

@@ -56,6 +56,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,9 +73,12 @@ struct Piece {
 // is a file name like any other.
 enum class Dash { file_name, standard_output };
 
-// A new name, each time another, for a temporary file that is to take
-// name's place in its folder: at most longest bytes (12 or more).
-std::string temporary_name(const std::string& name, size_t longest);
+// Makes the temporary file that is to take name's place in its folder, under
+// a new name each time (at most longest bytes, 12 at the least): create(temp)
+// makes the file of that name and returns its descriptor, or -1 with errno.
+// A name already taken (EEXIST) gives way to another, 100 times at most.
+// Returns what create last returned.
+int create_temporary(const std::string& name, size_t longest, const std::function<int(const std::string&)>& create);
 
 #ifndef _WIN32
 // What an old file carries that the new one that replaces it is given.

@@ -98,9 +98,8 @@ int name_temporary(int dir, int fd, int mode, const std::string& final_name, Tem
   install_cleanup();
   struct statfs fs;
   const size_t longest =
-      std::clamp<size_t>(fstatfs(dir, &fs) == 0 ? static_cast<size_t>(fs.f_namelen) : 255, 12, sizeof temp.name - 1);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = temporary_name(final_name, longest);
+      std::min<size_t>(fstatfs(dir, &fs) == 0 ? static_cast<size_t>(fs.f_namelen) : 255, sizeof temp.name - 1);
+  return create_temporary(final_name, longest, [&](const std::string& name) {
     SignalsHeld held;
     const int named = fd >= 0 ? (linkat(AT_FDCWD, proc_path(fd).c_str(), dir, name.c_str(), AT_SYMLINK_FOLLOW) == 0
                                      ? fd
@@ -111,11 +110,9 @@ int name_temporary(int dir, int fd, int mode, const std::string& final_name, Tem
       std::memcpy(temp.name, name.c_str(), name.size() + 1);
       temp.next = named_temps;
       named_temps = &temp;
-      return named;
     }
-    if (errno != EEXIST) return -1;
-  }
-  return -1;
+    return named;
+  });
 }
 
 // The temporary name, gone from the folder (renamed: already gone), goes

@@ -72,12 +72,10 @@ OutputFile::OutputFile(const std::string& path, Dash dash) : path_(path) {
   const std::string name = path.substr(folder.size());
   char full[MAX_PATH];
   const size_t room = _fullpath(full, path.c_str(), sizeof full) ? sizeof full - 1 - std::strlen(full) : 0;
-  const size_t longest = std::clamp<size_t>(name.size() + room, 12, 255);
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temp_path_ = folder + temporary_name(name, longest);
-    fd_ = _open(temp_path_.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd_ < 0 && errno != EEXIST) break;
-  }
+  fd_ = create_temporary(name, std::min<size_t>(name.size() + room, 255), [&](const std::string& temp) {
+    temp_path_ = folder + temp;
+    return _open(temp_path_.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+  });
   if (fd_ >= 0) {
     way_ = Way::replacement;
     return;

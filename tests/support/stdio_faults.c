@@ -29,6 +29,9 @@
  * raises it just before the first renameat instead: once a temporary file has
  * its name, before it takes the final one.
  *
+ * STDIO_FAULT=openat:<n> makes the n-th openat that makes a new file (O_EXCL)
+ * fail with EEXIST, as if another file had just taken the name.
+ *
  * NO_TMPFILE, set to anything, makes every openat asking for an unnamed
  * temporary file fail with EOPNOTSUPP, as on a file system without them.
  */
@@ -113,6 +116,11 @@ int __wrap_openat(int dir, const char *path, int flags, ...) {
     va_start(args, flags);
     mode = va_arg(args, mode_t);
     va_end(args);
+  }
+  static unsigned exclusive_calls;
+  if ((flags & O_EXCL) && should_fail("openat", ++exclusive_calls)) {
+    errno = EEXIST;
+    return -1;
   }
   if ((flags & O_TMPFILE) == O_TMPFILE && getenv("NO_TMPFILE")) {
     errno = EOPNOTSUPP;

@@ -4,26 +4,17 @@
 
 namespace art {
 
-const RunDrawer kRunDrawers[] = {
-    {"bolt", draw_bolt},
-    {"emblem", draw_emblem},
-    {"capitals", draw_capitals},
-    {"lock", draw_lock},
-    {"charging", draw_charging},
-    {"no_cartridge", draw_no_cartridge},
-    {"digits_warm", draw_digits_warm},
-    {"farewell", draw_farewell},
-    {"farewell_measured", draw_farewell_measured},
-    {"startup", draw_startup},
-    {"smoke", draw_smoke},
-    {"timeout", draw_timeout},
-    {"digits_cool", draw_digits_cool},
-    {nullptr, nullptr},
-};
+namespace {
+
+#define ART_DRAWER(name) {#name, draw_##name},
+const RunDrawer kRunDrawers[] = {ART_RUNS(ART_DRAWER)};
+#undef ART_DRAWER
+
+}  // namespace
 
 const RunDrawer* find_drawer(const std::string& run) {
-  for (const RunDrawer* d = kRunDrawers; d->name; ++d)
-    if (run == d->name) return d;
+  for (const RunDrawer& d : kRunDrawers)
+    if (run == d.name) return &d;
   return nullptr;
 }
 

@@ -20,9 +20,6 @@ struct RunDrawer {
   DrawBitmap draw;
 };
 
-// Every drawer, in no particular order; null-terminated.
-extern const RunDrawer kRunDrawers[];
-
 const RunDrawer* find_drawer(const std::string& run);
 
 // Draws bitmap `index` of the manifest's run with its drawer. When the drawing
@@ -31,19 +28,25 @@ const RunDrawer* find_drawer(const std::string& run);
 // one line naming the run and the bitmap.
 bool draw_bitmap(const RunDrawer& drawer, const Run& run, int index, Image565& out, std::string& error);
 
-// One function per run, each in its own source file.
-Image565 draw_bolt(int index, int count, int width, int height);
-Image565 draw_emblem(int index, int count, int width, int height);
-Image565 draw_capitals(int index, int count, int width, int height);
-Image565 draw_lock(int index, int count, int width, int height);
-Image565 draw_charging(int index, int count, int width, int height);
-Image565 draw_no_cartridge(int index, int count, int width, int height);
-Image565 draw_digits_warm(int index, int count, int width, int height);
-Image565 draw_farewell(int index, int count, int width, int height);
-Image565 draw_farewell_measured(int index, int count, int width, int height);
-Image565 draw_startup(int index, int count, int width, int height);
-Image565 draw_smoke(int index, int count, int width, int height);
-Image565 draw_timeout(int index, int count, int width, int height);
-Image565 draw_digits_cool(int index, int count, int width, int height);
+// Every run artgen draws, once: X(name) for each, whose drawer is
+// draw_<name> in run_<name>.cpp. The manifest says which runs it draws.
+#define ART_RUNS(X)    \
+  X(bolt)              \
+  X(emblem)            \
+  X(capitals)          \
+  X(lock)              \
+  X(charging)          \
+  X(no_cartridge)      \
+  X(digits_warm)       \
+  X(farewell)          \
+  X(farewell_measured) \
+  X(startup)           \
+  X(smoke)             \
+  X(timeout)           \
+  X(digits_cool)
+
+#define ART_DECLARE_DRAWER(name) Image565 draw_##name(int index, int count, int width, int height);
+ART_RUNS(ART_DECLARE_DRAWER)
+#undef ART_DECLARE_DRAWER
 
 }  // namespace art

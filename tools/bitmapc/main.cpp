@@ -9,11 +9,29 @@
 
 #include "commands.h"
 
+namespace {
+
+struct Command {
+  const char* name;
+  int operands;
+  const char* usage;
+  int (*run)(char** operands);
+};
+
+const Command kCommands[] = {
+    {"pixels", 3, "bitmapc pixels MANIFEST RUN OUT", bitmapc::pixels_command},
+    {"sources", 3, "bitmapc sources MANIFEST BLOB_DIR OUT_DIR", bitmapc::sources_command},
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "pixels") == 0) return bitmapc::pixels_command(argc - 2, argv + 2);
-  if (argc >= 2 && std::strcmp(argv[1], "sources") == 0) return bitmapc::sources_command(argc - 2, argv + 2);
-  std::fprintf(stderr,
-               "usage: bitmapc pixels MANIFEST RUN OUT\n"
-               "       bitmapc sources MANIFEST BLOB_DIR OUT_DIR\n");
+  for (const Command& c : kCommands) {
+    if (argc < 2 || std::strcmp(argv[1], c.name) != 0) continue;
+    if (argc - 2 == c.operands) return c.run(argv + 2);
+    std::fprintf(stderr, "usage: %s\n", c.usage);
+    return 2;
+  }
+  std::fprintf(stderr, "usage: %s\n       %s\n", kCommands[0].usage, kCommands[1].usage);
   return 2;
 }

@@ -30,8 +30,7 @@ bool convert_run(const std::string& manifest_path, const std::string& run_name, 
   if (!toolkit::check_run_files(manifest, *run, error) || !toolkit::check_art_files(manifest, error)) return false;
 
   std::vector<uint8_t> bytes;
-  bytes.reserve(static_cast<size_t>(run->width) * static_cast<size_t>(run->height) * 2 *
-                static_cast<size_t>(run->count));
+  bytes.reserve(size_t{bitmap_bytes(*run)} * static_cast<size_t>(run->count));
   for (int i = 0; i < run->count; ++i) {
     const std::string path = toolkit::bitmap_path(manifest, *run, i);
     toolkit::Image565 image;
@@ -49,14 +48,10 @@ bool convert_run(const std::string& manifest_path, const std::string& run_name, 
 
 }  // namespace
 
-int pixels_command(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: bitmapc pixels MANIFEST RUN OUT\n");
-    return 2;
-  }
-  const std::string out_path = argv[2];
+int pixels_command(char** operands) {
+  const std::string out_path = operands[2];
   std::string error;
-  if (convert_run(argv[0], argv[1], out_path, error)) return 0;
+  if (convert_run(operands[0], operands[1], out_path, error)) return 0;
   // An output left from an earlier build must not pass for this one's.
   // unlink, not remove: OUT given as a folder stays.
   if (unlink(out_path.c_str()) != 0 && errno != ENOENT)

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmap.h"
 #include "commands.h"
 #include "manifest.h"
 #include "output_file.h"
@@ -25,8 +26,7 @@ namespace {
 std::string pixels_symbol(const toolkit::Run& run) { return "bitmap_pixels_" + run.name; }
 
 unsigned long run_bytes(const toolkit::Run& run) {
-  return static_cast<unsigned long>(run.width) * static_cast<unsigned long>(run.height) * 2ul *
-         static_cast<unsigned long>(run.count);
+  return static_cast<unsigned long>(bitmap_bytes(run)) * static_cast<unsigned long>(run.count);
 }
 
 // The blob's path as an assembler string: backslashes and quotes escaped.
@@ -117,7 +117,7 @@ std::string catalogue(const toolkit::Manifest& manifest, const std::vector<std::
       s << (i ? ", " : "") << hex;
     }
     s << "};\n";
-    const unsigned long each = static_cast<unsigned long>(run.width) * static_cast<unsigned long>(run.height) * 2ul;
+    const unsigned long each = bitmap_bytes(run);
     if (run.in_table) {
       s << "static const sBITMAP " << run.name << "_records[" << run.count << "] = {\n";
       for (int i = 0; i < run.count; ++i)
@@ -169,18 +169,20 @@ bool write_text(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-int sources_command(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: bitmapc sources MANIFEST BLOB_DIR OUT_DIR\n");
-    return 2;
-  }
+uint32_t bitmap_bytes(const toolkit::Run& run) {
+  // The manifest keeps width and height from 1 to 255, as the record holds them.
+  const sBITMAP record{static_cast<uint8_t>(run.width), static_cast<uint8_t>(run.height), nullptr};
+  return bitmap_byte_size(&record);
+}
+
+int sources_command(char** operands) {
   toolkit::Manifest manifest;
   std::string error;
-  if (!toolkit::load_manifest(argv[0], manifest, error)) {
+  if (!toolkit::load_manifest(operands[0], manifest, error)) {
     std::fprintf(stderr, "bitmapc: %s\n", error.c_str());
     return 1;
   }
-  const std::string blob_dir = argv[1], out_dir = argv[2];
+  const std::string blob_dir = operands[1], out_dir = operands[2];
   std::vector<std::vector<unsigned long>> crcs(manifest.runs.size());
   for (size_t r = 0; r < manifest.runs.size(); ++r)
     if (!bitmap_crc32s(manifest.runs[r], blob_dir, crcs[r], error)) {
