@@ -12,11 +12,9 @@
 
 #include "art_manifest.h"
 #include "png_fixtures.h"
+#include "bitmapc_process.h"
 #include "process.h"
 
-#ifndef BITMAPC_PATH
-#error "BITMAPC_PATH must name the bitmapc executable"
-#endif
 
 namespace {
 
@@ -69,9 +67,14 @@ struct Tree {
   }
 
   ProcessResult pixels(const std::string& manifest, const std::string& run) const {
-    return testing_support::run_process({BITMAPC_PATH, "pixels", manifest, run, out});
+    return testing_support::run_bitmapc({"pixels", manifest, run, out});
   }
 };
+
+// A change to the tree that adds line to its manifest.
+std::function<void(Tree&)> appending(const std::string& line) {
+  return [line](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", kManifest + line); };
+}
 
 std::vector<uint8_t> bytes_of(const std::string& path) {
   const std::string s = testing_support::read_file(path);
@@ -107,7 +110,7 @@ TEST(BitmapcPixels, WritesTheRunHighByteFirstInBitmapOrder) {
 
 TEST(BitmapcPixels, FindsTheArtBesideARelativeManifest) {
   Tree t;
-  ProcessResult r = testing_support::run_process({BITMAPC_PATH, "pixels", "manifest.txt", "flag", t.out}, t.art);
+  ProcessResult r = testing_support::run_bitmapc({"pixels", "manifest.txt", "flag", t.out}, t.art);
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(bytes_of(t.out), kFlagBytes);
 }
@@ -152,28 +155,20 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
       {"a run whose folder is absent", [](Tree&) {}, "manifest.txt", "other",
        "other: cannot open the folder of run 'other': No such file or directory"},
       {"a malformed manifest line",
-       [](Tree& t) { testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2\n"); },
+       appending("broken 3 2\n"),
        "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
       {"a run without its owner",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "broken 3 2 1 table\n");
-       },
+       appending("broken 3 2 1 table\n"),
        "manifest.txt", "flag", "manifest.txt:4: expected: name width height count placement drawn description"},
       {"a run of more bitmaps than two digits can name",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "long 3 2 100 table hand a run\n");
-       },
+       appending("long 3 2 100 table hand a run\n"),
        "manifest.txt", "flag", "manifest.txt:4: count '100' is not a whole number from 1 to 99"},
       {"an owner that is neither artgen nor hand",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pen 3 2 1 table gimp a run\n");
-       },
+       appending("pen 3 2 1 table gimp a run\n"),
        "manifest.txt", "flag", "manifest.txt:4: drawn 'gimp' is neither 'artgen' nor 'hand'"},
       {"a missing manifest", [](Tree&) {}, "nowhere.txt", "flag", "nowhere.txt: cannot open the manifest"},
       {"a run outside the table of two bitmaps",
-       [](Tree& t) {
-         testing_support::write_file(t.art + "/manifest.txt", std::string(kManifest) + "pair 3 2 2 outside hand two\n");
-       },
+       appending("pair 3 2 2 outside hand two\n"),
        "manifest.txt", "flag", "manifest.txt:4: run 'pair' is outside the table, so it must hold exactly 1 bitmap"},
       {"more table entries than an index names",
        [](Tree& t) {
@@ -209,7 +204,7 @@ TEST(BitmapcPixels, RefusesArtThatDoesNotMatchTheManifest) {
 TEST(BitmapcPixels, ReportsAnOutputThatCannotBeWritten) {
   Tree t;
   const std::string out = t.out_dir + "/nowhere/flag.bin";
-  ProcessResult r = testing_support::run_process({BITMAPC_PATH, "pixels", t.art + "/manifest.txt", "flag", out});
+  ProcessResult r = testing_support::run_bitmapc({"pixels", t.art + "/manifest.txt", "flag", out});
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.err, "bitmapc: " + out + ": No such file or directory\n");
   EXPECT_EQ(testing_support::list_dir(t.out_dir), std::vector<std::string>{});
@@ -225,7 +220,7 @@ TEST(BitmapcSources, RefusesABlobThatIsNotTheRunsBytes) {
     if (other_bytes >= 0)
       testing_support::write_file(t.out_dir + "/other.rgb565", std::string(static_cast<size_t>(other_bytes), 'x'));
     ProcessResult r =
-        testing_support::run_process({BITMAPC_PATH, "sources", t.art + "/manifest.txt", t.out_dir, t.out_dir});
+        testing_support::run_bitmapc({"sources", t.art + "/manifest.txt", t.out_dir, t.out_dir});
     EXPECT_EQ(r.exit_status, 1) << other_bytes;
     EXPECT_EQ(r.err, "bitmapc: " + t.out_dir + "/other.rgb565: cannot be read as the 32 bytes of run 'other'\n");
     EXPECT_FALSE(testing_support::file_exists(t.out_dir + "/catalogue.cpp")) << other_bytes;
@@ -239,9 +234,9 @@ TEST(BitmapcPixels, UsageErrorsExitTwo) {
       {}, {m}, {m, "flag"}, {m, "flag", t.out, "extra"}};
   for (const std::vector<std::string>& args : argument_lists) {
     SCOPED_TRACE(std::to_string(args.size()) + " arguments");
-    std::vector<std::string> argv = {BITMAPC_PATH, "pixels"};
+    std::vector<std::string> argv = {"pixels"};
     argv.insert(argv.end(), args.begin(), args.end());
-    ProcessResult r = testing_support::run_process(argv);
+    ProcessResult r = testing_support::run_bitmapc(argv);
     EXPECT_EQ(r.exit_status, 2);
     EXPECT_EQ(r.err, "usage: bitmapc pixels MANIFEST RUN OUT\n");
     EXPECT_EQ(r.out, "");
