@@ -5,6 +5,7 @@
 // Device nodes, FIFOs and links are made in a scratch folder; the machine's
 // own /dev is never written.
 #include <fcntl.h>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -569,6 +570,21 @@ TEST(CatalogueTargets, AFifosReaderGetsExactlyTheBytes) {
     EXPECT_EQ(kind(dir / "fifo"), "fifo");
     EXPECT_EQ(list_dir(dir.path()), Names{"fifo"});
   }
+}
+
+// With no reader, the run waits for one, as cp does: its deadline ends the
+// wait, and the test fails naming the run.
+TEST(CatalogueTargets, AFifoNobodyReadsHoldsTheRunUntilItsDeadline) {
+  Scratch dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  ProcessOptions options = in_dir(dir.path());
+  options.deadline = std::chrono::seconds(1);
+  ProcessResult r;
+  EXPECT_NONFATAL_FAILURE(r = run_catalogue({"export", "269", "fifo"}, options),
+                          CATALOGUE_PATH " export 269 fifo: did not end within ");
+  EXPECT_TRUE(r.timed_out);
+  EXPECT_EQ(r.signal, SIGKILL);
+  EXPECT_EQ(list_dir(dir.path()), Names{"fifo"});
 }
 
 // A block device of the test's own: a loop device over a file in the
