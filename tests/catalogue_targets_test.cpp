@@ -188,6 +188,15 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
       {"the user's setuid and setgid file, written by the user",
        [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 . out.bin && chmod 6755 out.bin"); },
        "out.bin", "file 755 65534:65534", {}, true},
+      // Root keeps them, as cp does; the sticky bit no write clears.
+      {"another user's setuid and setgid file, written by root",
+       [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 out.bin && chmod 6755 out.bin"); },
+       "out.bin", "file 6755 65534:65534", {}},
+      {"a sticky file, written by root", [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chmod 1644 out.bin"); },
+       "out.bin", "file 1644 0:0", {}},
+      {"the user's sticky file, written by the user",
+       [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 . out.bin && chmod 1644 out.bin"); },
+       "out.bin", "file 1644 65534:65534", {}, true},
       {"a file with a capability",
        [](const Scratch& d) {
          shell(d.path(), "echo old >out.bin && setfattr -n security.capability -v "
