@@ -35,7 +35,8 @@ constexpr int kSlowdown = 1;
 #endif
 
 // Reads every descriptor to its end, whichever writes first, until the
-// process behind pidfd has ended too. False when the deadline came first.
+// process behind pidfd has ended too; closes them. False when the deadline
+// came first.
 bool drain(std::vector<std::pair<int, std::string*>> sources, int pidfd,
            std::chrono::steady_clock::time_point deadline) {
   std::vector<pollfd> fds;
@@ -43,20 +44,19 @@ bool drain(std::vector<std::pair<int, std::string*>> sources, int pidfd,
   fds.push_back({pidfd, POLLIN, 0});
   size_t open_fds = fds.size();
   char buf[4096];
+  bool in_time = true;
   while (open_fds > 0) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
+    if (left.count() <= 0) {
+      in_time = false;
+      break;
+    }
     const int ready = poll(fds.data(), fds.size(), static_cast<int>(std::min<long long>(left.count(), 60'000)));
     if (ready < 0 && errno != EINTR) break;
     if (ready <= 0) continue;
     for (size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      if (fds[i].fd == pidfd) {  // the process has ended
-        fds[i].fd = -1;
-        --open_fds;
-        continue;
-      }
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      ssize_t n = fds[i].fd == pidfd ? 0 : read(fds[i].fd, buf, sizeof buf);  // pidfd: the process has ended
       if (n > 0) {
         sources[i].second->append(buf, static_cast<size_t>(n));
       } else if (n < 0 && errno == EINTR) {
@@ -68,7 +68,9 @@ bool drain(std::vector<std::pair<int, std::string*>> sources, int pidfd,
       }
     }
   }
-  return true;
+  for (const pollfd& f : fds)
+    if (f.fd >= 0) close(f.fd);
+  return in_time;
 }
 
 void remove_tree(const std::string& path) {
@@ -211,13 +213,11 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   sources.push_back({err_pipe[0], &result.err});
   if (!drain(sources, pidfd, std::chrono::steady_clock::now() + deadline)) {
     kill(-pid, SIGKILL);
-    for (const auto& s : sources) close(s.first);  // a process outside the group may hold them still
     result.timed_out = true;
     std::string command;
     for (const std::string& a : argv) command += (command.empty() ? "" : " ") + a;
     ADD_FAILURE() << command << ": did not end within " << deadline.count() << " s; killed";
   }
-  close(pidfd);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
