@@ -12,7 +12,7 @@ function(say_why_skipped)
     string(APPEND command " [==[${word}]==]")
   endforeach()
   set(script ${CMAKE_CURRENT_BINARY_DIR}/why_skipped_${first}.cmake)
-  file(GENERATE OUTPUT ${script} CONTENT "execute_process(COMMAND${command}
+  file(GENERATE OUTPUT ${script} CONTENT "execute_process(COMMAND${command} TIMEOUT 60
   RESULT_VARIABLE status OUTPUT_VARIABLE why ERROR_VARIABLE why
   OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_STRIP_TRAILING_WHITESPACE)
 if(status EQUAL 77)

@@ -13,11 +13,9 @@
 
 #include "art_manifest.h"
 #include "png_fixtures.h"
+#include "bitmapc_process.h"
 #include "process.h"
 
-#ifndef BITMAPC_PATH
-#error "BITMAPC_PATH must name the bitmapc executable"
-#endif
 
 namespace {
 
@@ -79,7 +77,7 @@ struct Tree {
   }
 
   ProcessResult pixels(const std::string& manifest, const std::string& run) const {
-    return testing_support::run_process({BITMAPC_PATH, "pixels", manifest, run, out});
+    return testing_support::run_bitmapc({"pixels", manifest, run, out});
   }
 };
 
@@ -122,7 +120,7 @@ TEST(BitmapcPixels, WritesTheRunHighByteFirstInBitmapOrder) {
 
 TEST(BitmapcPixels, FindsTheArtBesideARelativeManifest) {
   Tree t;
-  ProcessResult r = testing_support::run_process({BITMAPC_PATH, "pixels", "manifest.txt", "flag", t.out}, t.art);
+  ProcessResult r = testing_support::run_bitmapc({"pixels", "manifest.txt", "flag", t.out}, t.art);
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(bytes_of(t.out), kFlagBytes);
 }
@@ -219,7 +217,7 @@ TEST(BitmapcPixels, TakesTheLargestTableAnIndexNames) {
 TEST(BitmapcPixels, ReportsAnOutputThatCannotBeWritten) {
   Tree t;
   const std::string out = t.out_dir + "/nowhere/flag.bin";
-  ProcessResult r = testing_support::run_process({BITMAPC_PATH, "pixels", t.art + "/manifest.txt", "flag", out});
+  ProcessResult r = testing_support::run_bitmapc({"pixels", t.art + "/manifest.txt", "flag", out});
   EXPECT_EQ(r.exit_status, 1);
   EXPECT_EQ(r.err, "bitmapc: " + out + ": No such file or directory\n");
   EXPECT_EQ(testing_support::list_dir(t.out_dir), std::vector<std::string>{});
@@ -235,7 +233,7 @@ TEST(BitmapcSources, RefusesABlobThatIsNotTheRunsBytes) {
     if (other_bytes >= 0)
       testing_support::write_file(t.out_dir + "/other.rgb565", std::string(static_cast<size_t>(other_bytes), 'x'));
     ProcessResult r =
-        testing_support::run_process({BITMAPC_PATH, "sources", t.art + "/manifest.txt", t.out_dir, t.out_dir});
+        testing_support::run_bitmapc({"sources", t.art + "/manifest.txt", t.out_dir, t.out_dir});
     EXPECT_EQ(r.exit_status, 1) << other_bytes;
     EXPECT_EQ(r.err, "bitmapc: " + t.out_dir + "/other.rgb565: cannot be read as the 32 bytes of run 'other'\n");
     EXPECT_FALSE(testing_support::file_exists(t.out_dir + "/catalogue.cpp")) << other_bytes;
@@ -249,9 +247,9 @@ TEST(BitmapcPixels, UsageErrorsExitTwo) {
       {}, {m}, {m, "flag"}, {m, "flag", t.out, "extra"}};
   for (const std::vector<std::string>& args : argument_lists) {
     SCOPED_TRACE(std::to_string(args.size()) + " arguments");
-    std::vector<std::string> argv = {BITMAPC_PATH, "pixels"};
+    std::vector<std::string> argv = {"pixels"};
     argv.insert(argv.end(), args.begin(), args.end());
-    ProcessResult r = testing_support::run_process(argv);
+    ProcessResult r = testing_support::run_bitmapc(argv);
     EXPECT_EQ(r.exit_status, 2);
     EXPECT_EQ(r.err, "usage: bitmapc pixels MANIFEST RUN OUT\n");
     EXPECT_EQ(r.out, "");

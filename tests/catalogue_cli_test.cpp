@@ -25,16 +25,11 @@ using testing_support::file_exists;
 using testing_support::list_dir;
 using testing_support::ProcessResult;
 using testing_support::read_file;
+using testing_support::run_catalogue;
 using testing_support::TempDir;
+using testing_support::byte_size;
+using testing_support::pixels;
 
-ProcessResult catalogue(std::vector<std::string> args, const std::string& cwd = ".") {
-  args.insert(args.begin(), CATALOGUE_PATH);
-  return testing_support::run_process(args, cwd);
-}
-
-// Two bytes a pixel, worked out here rather than by the rule under test.
-size_t byte_size(const sBITMAP& b) { return size_t{b.width} * b.height * 2; }
-std::string pixels(const sBITMAP& b) { return {reinterpret_cast<const char*>(b.pixels), byte_size(b)}; }
 // Pixel i as RGB565 in hexadecimal, from the bytes the program carries.
 std::string hex_pixel(const sBITMAP& b, size_t i) {
   char text[8];
@@ -85,9 +80,9 @@ std::map<unsigned, Printed> parse_tables(const std::string& text) {
 
 TEST(CatalogueCli, EveryTableEntryPointsAtItsBytesInTheFlashImage) {
   TempDir dir;
-  const ProcessResult table = catalogue({"table"});
+  const ProcessResult table = run_catalogue({"table"});
   ASSERT_EQ(table.exit_status, 0) << table.err;
-  const ProcessResult image = catalogue({"flash-image", dir / "flash.bin"});
+  const ProcessResult image = run_catalogue({"flash-image", dir / "flash.bin"});
   ASSERT_EQ(image.exit_status, 0) << image.err;
   const std::string flash = read_file(dir / "flash.bin");
 
@@ -108,9 +103,9 @@ TEST(CatalogueCli, EveryTableEntryPointsAtItsBytesInTheFlashImage) {
     EXPECT_EQ(p.width, b.width) << "entry " << entry;
     EXPECT_EQ(p.height, b.height) << "entry " << entry;
     EXPECT_EQ(p.offset, next) << "entry " << entry;
-    ASSERT_LE(p.offset + byte_size(b), flash.size()) << "entry " << entry;
-    EXPECT_TRUE(flash.compare(p.offset, byte_size(b), pixels(b)) == 0) << "entry " << entry;
-    next = p.offset + byte_size(b);
+    ASSERT_LE(p.offset + byte_size(&b), flash.size()) << "entry " << entry;
+    EXPECT_TRUE(flash.compare(p.offset, byte_size(&b), pixels(&b)) == 0) << "entry " << entry;
+    next = p.offset + byte_size(&b);
   }
 }
 
@@ -118,7 +113,7 @@ TEST(CatalogueCli, EveryTableEntryPointsAtItsBytesInTheFlashImage) {
 // flash reads, up to the chip's size.
 TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
   TempDir dir;
-  ASSERT_EQ(catalogue({"flash-image", "image.bin"}, dir.path()).exit_status, 0);
+  ASSERT_EQ(run_catalogue({"flash-image", "image.bin"}, dir.path()).exit_status, 0);
   const std::string image = read_file(dir / "image.bin");
   ASSERT_EQ(image.size(), 5892556u);
   struct Case {
@@ -154,7 +149,7 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
                          "0x800000), 1 to 4096M\n"});
   for (const auto& c : cases) {
     const ProcessResult r =
-        catalogue(c.args.empty() ? std::vector<std::string>{"flash-image", "--size", c.size, "chip.bin"} : c.args,
+        run_catalogue(c.args.empty() ? std::vector<std::string>{"flash-image", "--size", c.size, "chip.bin"} : c.args,
                   dir.path());
     if (!c.bytes) {
       EXPECT_EQ(r.exit_status, c.status) << c.size;
@@ -175,7 +170,7 @@ TEST(CatalogueCli, FlashImagePadsToTheChipSize) {
 // 0x59e9cb) always among them. A refusal writes neither file.
 TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
   TempDir dir;
-  ASSERT_EQ(catalogue({"flash-image", "--size", "8M", "chip.bin"}, dir.path()).exit_status, 0);
+  ASSERT_EQ(run_catalogue({"flash-image", "--size", "8M", "chip.bin"}, dir.path()).exit_status, 0);
   const std::string chip = read_file(dir / "chip.bin");
   const std::string usage = "catalogue: flash-image: ", as_written = "give the image as written, with its --size\n";
   const struct {
@@ -251,7 +246,7 @@ TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
     if (!c.erase_block.empty()) args.insert(args.end(), {"--erase-block", c.erase_block});
     args.insert(args.end(), c.more.begin(), c.more.end());
     args.push_back("new.bin");
-    const ProcessResult r = catalogue(args, dir.path());
+    const ProcessResult r = run_catalogue(args, dir.path());
     const std::string what = c.layout_or_err + " with --erase-block " + c.erase_block;
     EXPECT_EQ(r.exit_status, c.status) << what << r.err;
     if (c.status) {
@@ -278,7 +273,7 @@ TEST(CatalogueCli, FlashImageSinceOldLaysOutTheEraseBlocksThatDiffer) {
 // pixel (1, 0) is 80EC and (8, 11) is 0000.
 TEST(CatalogueCli, VerifyNamesWhatADumpHoldsOtherwise) {
   TempDir dir;
-  ASSERT_EQ(catalogue({"flash-image", "--size", "8M", "chip.bin"}, dir.path()).exit_status, 0);
+  ASSERT_EQ(run_catalogue({"flash-image", "--size", "8M", "chip.bin"}, dir.path()).exit_status, 0);
   const std::string chip = read_file(dir / "chip.bin");
   const size_t zero = 0x59e14c, image = 5892556;
   const auto changed = [&](std::vector<std::pair<size_t, char>> bytes, size_t length) {
@@ -326,7 +321,7 @@ TEST(CatalogueCli, VerifyNamesWhatADumpHoldsOtherwise) {
         c.from_stdin ? testing_support::run_process(
                            {"/bin/sh", "-c", "dd if=dump.bin bs=4093 status=none | exec \"$0\" verify -", CATALOGUE_PATH},
                            dir.path())
-                     : catalogue({"verify", "dump.bin"}, dir.path());
+                     : run_catalogue({"verify", "dump.bin"}, dir.path());
     std::string out = c.out;
     for (size_t at = 0; (at = out.find("D:", at)) != std::string::npos; at += 2)
       out.replace(at, 1, c.from_stdin ? "standard input" : "dump.bin");
@@ -337,9 +332,9 @@ TEST(CatalogueCli, VerifyNamesWhatADumpHoldsOtherwise) {
 }
 
 TEST(CatalogueCli, ListingAgreesWithTheTablesAndTheBytes) {
-  const ProcessResult list = catalogue({"list"});
+  const ProcessResult list = run_catalogue({"list"});
   ASSERT_EQ(list.exit_status, 0) << list.err;
-  const std::map<unsigned, Printed> printed = parse_tables(catalogue({"table"}).out);
+  const std::map<unsigned, Printed> printed = parse_tables(run_catalogue({"table"}).out);
   std::istringstream in(list.out);
   std::string line;
   ASSERT_TRUE(std::getline(in, line));
@@ -358,8 +353,8 @@ TEST(CatalogueCli, ListingAgreesWithTheTablesAndTheBytes) {
       fields >> entry >> name >> size >> bytes >> offset >> crc;
       EXPECT_EQ(name, run.name);
       EXPECT_EQ(size, std::to_string(b.width) + "x" + std::to_string(b.height));
-      EXPECT_EQ(bytes, byte_size(b));
-      EXPECT_EQ(std::stoul(crc, nullptr, 16), crc32(0, b.pixels, static_cast<uInt>(byte_size(b)))) << line;
+      EXPECT_EQ(bytes, byte_size(&b));
+      EXPECT_EQ(std::stoul(crc, nullptr, 16), crc32(0, b.pixels, static_cast<uInt>(byte_size(&b)))) << line;
       EXPECT_EQ(crc.size(), 8u);
       if (run.first_entry == BITMAP_NOT_IN_TABLE) {
         EXPECT_EQ(entry, "-");
@@ -380,16 +375,16 @@ TEST(CatalogueCli, ExportWritesOneBitmapsBytes) {
   for (unsigned entry : {0u, 44u, 269u, 278u}) {
     TempDir dir;
     testing_support::write_file(dir / "out.bin", std::string(100000, 'x'));  // replaced whole
-    const ProcessResult r = catalogue({"export", std::to_string(entry), "out.bin"}, dir.path());
+    const ProcessResult r = run_catalogue({"export", std::to_string(entry), "out.bin"}, dir.path());
     EXPECT_EQ(r.exit_status, 0) << r.err;
-    EXPECT_EQ(read_file(dir / "out.bin"), pixels(*bitmap_table[entry])) << "entry " << entry;
+    EXPECT_EQ(read_file(dir / "out.bin"), pixels(bitmap_table[entry])) << "entry " << entry;
     EXPECT_EQ(list_dir(dir.path()), std::vector<std::string>{"out.bin"});
   }
 }
 
 TEST(CatalogueCli, ExportOfTheSecondStyleNineStartsWithItsKnownPixels) {
   TempDir dir;
-  ASSERT_EQ(catalogue({"export", "278", dir / "nine.bin"}).exit_status, 0);
+  ASSERT_EQ(run_catalogue({"export", "278", dir / "nine.bin"}).exit_status, 0);
   EXPECT_EQ(read_file(dir / "nine.bin").substr(0, 8), std::string("\x08\x00\x80\xEC\xD9\xD5\xF1\xF7", 8));
 }
 
@@ -409,11 +404,11 @@ TEST(CatalogueCli, ExportTakesABitmapByANameTheListingShows) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    const ProcessResult r = catalogue({"export", c.name, "out.bin"}, dir.path());
+    const ProcessResult r = run_catalogue({"export", c.name, "out.bin"}, dir.path());
     EXPECT_EQ(r.exit_status, 0) << c.name << ": " << r.err;
-    EXPECT_TRUE(read_file(dir / "out.bin") == pixels(*c.expected)) << c.name;
+    EXPECT_TRUE(read_file(dir / "out.bin") == pixels(c.expected)) << c.name;
   }
-  const ProcessResult help = catalogue({"export", "--help"});
+  const ProcessResult help = run_catalogue({"export", "--help"});
   for (const char* shown : {"smoke:10", "farewell", "'-'"})
     EXPECT_NE(help.out.find(shown), std::string::npos) << shown << " not in:\n" << help.out;
 }
@@ -441,7 +436,7 @@ TEST(CatalogueCli, ExportSaysHowToNameABitmapOfARun) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    const ProcessResult r = catalogue({"export", c.name, "out.bin"}, dir.path());
+    const ProcessResult r = run_catalogue({"export", c.name, "out.bin"}, dir.path());
     EXPECT_EQ(r.exit_status, 2) << c.name;
     EXPECT_EQ(r.out, "") << c.name;
     EXPECT_EQ(r.err, "catalogue: export: '" + std::string(c.name) + "': " + c.reason);
@@ -452,7 +447,7 @@ TEST(CatalogueCli, ExportSaysHowToNameABitmapOfARun) {
 TEST(CatalogueCli, ExportRefusesAnythingButATableIndex) {
   for (const char* index : {"-1", "279", "1000", "abc", "12x", "", "1e2", " 5", "+5", "0x10", "99999999999999999999"}) {
     TempDir dir;
-    const ProcessResult r = catalogue({"export", "--", index, "out.bin"}, dir.path());  // "-1" no option
+    const ProcessResult r = run_catalogue({"export", "--", index, "out.bin"}, dir.path());  // "-1" no option
     EXPECT_EQ(r.exit_status, 2) << "'" << index << "'";
     EXPECT_NE(r.err.find("0 to 278"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.rfind("catalogue: ", 0), 0u) << r.err;
@@ -490,7 +485,7 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
   for (const auto& c : cases) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"flash-image", c.target}, {"export", "3", c.target}, {"verify", c.target}}) {
-      const ProcessResult r = catalogue(args);
+      const ProcessResult r = run_catalogue(args);
       EXPECT_EQ(r.exit_status, 1);
       EXPECT_EQ(r.out, "");
       EXPECT_EQ(r.err, "catalogue: " + (c.shown.empty() ? c.target : c.shown) + ": " + std::strerror(c.error) + "\n");
@@ -499,7 +494,7 @@ TEST(CatalogueCli, AFailedWriteSaysWhyAndLeavesNothing) {
     }
   }
   // The report line, too.
-  EXPECT_EQ(catalogue({"export", "3", "x\xE2\x80\xA8y"}, dir / "taken").out,
+  EXPECT_EQ(run_catalogue({"export", "3", "x\xE2\x80\xA8y"}, dir / "taken").out,
             "'x'$'\\342\\200\\250''y': 25600 bytes written\n");
 }
 
@@ -513,27 +508,42 @@ TEST(CatalogueCli, OutputThatCannotBeWrittenIsAFailure) {
   }
 }
 
-// Each command in the overview with a line on what it does, and its own
-// help however it is asked for.
+// Each command in the overview, in order, with its line on what it does;
+// its own help, however it is asked for, starts with its usage line.
 TEST(CatalogueCli, HelpForEveryCommand) {
-  const ProcessResult top = catalogue({"--help"});
+  const struct {
+    const char* command;
+    const char* summary;
+    const char* usage;
+  } commands[] = {
+      {"list", "one line per bitmap: entry, run, size, bytes, offset, CRC-32", "list"},
+      {"table", "the flash tables as a C file", "table"},
+      {"header", "the C header of the tables, flash_tables.h", "header"},
+      {"flash-image",
+       "writes the flash image, padded to a chip's size if asked, and what changed since the last one",
+       "flash-image [--since OLD] [--layout LAYOUT] [--erase-block SIZE] [--chip-offset OFFSET] [--size SIZE] FILE"},
+      {"export", "writes one bitmap's pixel bytes", "export BITMAP FILE"},
+      {"preview", "writes pictures of every run and a page of them all", "preview DIR"},
+      {"verify", "compares a dump of the flash chip with the flash image", "verify FILE"},
+      {"help", "describes a command, or lists them", "help [COMMAND]"},
+  };
+  const ProcessResult top = run_catalogue({"--help"});
   EXPECT_EQ(top.exit_status, 0);
-  for (const char* command : {"list", "table", "header", "flash-image", "export", "preview", "verify", "help"}) {
-    const size_t line = top.out.find(std::string("\n  ") + command + " ");
-    ASSERT_NE(line, std::string::npos) << command;
-    const std::string said = top.out.substr(line + 3, top.out.find('\n', line + 1) - line - 3);
-    EXPECT_GT(said.find_first_not_of(' ', std::strlen(command)), std::strlen(command)) << "no summary: " << said;
-    const ProcessResult r = catalogue({command, "--help"});
-    EXPECT_EQ(r.exit_status, 0) << command;
-    EXPECT_EQ(r.out.rfind(std::string("usage: catalogue ") + command, 0), 0u) << r.out;
+  std::string overview = "Commands:\n";
+  for (const auto& c : commands) overview += "  " + (std::string(c.command) + "           ").substr(0, 13) + c.summary + "\n";
+  EXPECT_NE(top.out.find(overview + "\n"), std::string::npos) << top.out;
+  for (const auto& c : commands) {
+    const ProcessResult r = run_catalogue({c.command, "--help"});
+    EXPECT_EQ(r.exit_status, 0) << c.command;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), std::string("usage: catalogue ") + c.usage + "\n");
     EXPECT_EQ(r.err, "");
-    for (const std::vector<std::string>& asked : {std::vector<std::string>{"help", command}, {command, "x", "-h"}}) {
-      const ProcessResult again = catalogue(asked);
+    for (const std::vector<std::string>& asked : {std::vector<std::string>{"help", c.command}, {c.command, "x", "-h"}}) {
+      const ProcessResult again = run_catalogue(asked);
       EXPECT_EQ(again.exit_status, 0) << asked[0] << " " << asked[1];
       EXPECT_EQ(again.out, r.out) << asked[0] << " " << asked[1];
     }
   }
-  const ProcessResult help = catalogue({"help"});
+  const ProcessResult help = run_catalogue({"help"});
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_EQ(help.out, top.out);
 }
@@ -545,7 +555,7 @@ TEST(CatalogueCli, VersionIsTheProjectsAndNamesTheArt) {
   for (const sBITMAP* b : bitmap_table) crc = crc32(crc, b->pixels, bitmap_byte_size(b));
   char art[64];
   std::snprintf(art, sizeof art, "art: flash image CRC-32 0x%08lx (FLASH_IMAGE_CRC32)\n", crc);
-  const ProcessResult r = catalogue({"--version"});
+  const ProcessResult r = run_catalogue({"--version"});
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out, "catalogue " PROJECT_VERSION "\n" + std::string(art));
   EXPECT_EQ(r.err, "");
@@ -597,7 +607,7 @@ TEST(CatalogueCli, UsageErrorsExitWith2) {
   };
   for (const auto& c : cases) {
     TempDir dir;
-    const ProcessResult r = catalogue(c.args, dir.path());
+    const ProcessResult r = run_catalogue(c.args, dir.path());
     std::string shown;
     for (const std::string& a : c.args) shown += " '" + a + "'";
     EXPECT_EQ(r.exit_status, 2) << shown;
@@ -643,7 +653,7 @@ Picture scaled(const sBITMAP& b, uint32_t scale) {
 TEST(CatalogueCli, PreviewDrawsASheetPerRunAndPlayableAnimations) {
   TempDir dir;
   const std::string out = dir / "new/previews";
-  const ProcessResult r = catalogue({"preview", out});
+  const ProcessResult r = run_catalogue({"preview", out});
   ASSERT_EQ(r.exit_status, 0) << r.err;
   std::vector<std::string> expected_files;
   for (size_t i = 0; i < bitmap_run_count; ++i) {

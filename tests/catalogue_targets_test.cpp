@@ -5,6 +5,7 @@
 // Device nodes, FIFOs and links are made in a scratch folder; the machine's
 // own /dev is never written.
 #include <fcntl.h>
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -27,31 +28,8 @@
 
 namespace {
 
-using testing_support::expect_failure;
-using testing_support::list_dir;
-using testing_support::ProcessOptions;
-using testing_support::ProcessResult;
-using testing_support::read_file;
-using testing_support::run_catalogue;
-using testing_support::TempDir;
-using testing_support::write_file;
+using namespace testing_support;  // the tests' own scaffolding
 using Names = std::vector<std::string>;
-
-const std::string kOld = "old contents\n";
-
-ProcessOptions in_dir(const std::string& cwd) {
-  ProcessOptions options;
-  options.cwd = cwd;
-  options.in_child = [] {
-    umask(022);
-    return true;
-  };
-  return options;
-}
-
-std::string pixels(const sBITMAP* b) { return {reinterpret_cast<const char*>(b->pixels), bitmap_byte_size(b)}; }
-
-std::string flash_image() { return testing_support::expected_flash_image(); }
 
 // What a name is, without following a link: "file 644 0:0" (6755 with
 // setuid and setgid), "link to t",
@@ -210,6 +188,15 @@ TEST(CatalogueTargets, AFileOrWhatALinkNamesIsReplacedAndKeepsItsMode) {
       {"the user's setuid and setgid file, written by the user",
        [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 . out.bin && chmod 6755 out.bin"); },
        "out.bin", "file 755 65534:65534", {}, true},
+      // Root keeps them, as cp does; the sticky bit no write clears.
+      {"another user's setuid and setgid file, written by root",
+       [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 out.bin && chmod 6755 out.bin"); },
+       "out.bin", "file 6755 65534:65534", {}},
+      {"a sticky file, written by root", [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chmod 1644 out.bin"); },
+       "out.bin", "file 1644 0:0", {}},
+      {"the user's sticky file, written by the user",
+       [](const Scratch& d) { shell(d.path(), "echo old >out.bin && chown 65534:65534 . out.bin && chmod 1644 out.bin"); },
+       "out.bin", "file 1644 65534:65534", {}, true},
       {"a file with a capability",
        [](const Scratch& d) {
          shell(d.path(), "echo old >out.bin && setfattr -n security.capability -v "
@@ -343,8 +330,8 @@ TEST(CatalogueTargets, AFileMountedOverItsNameIsWrittenInPlace) {
     std::string old;
     std::string expected;  // what the volume must hold
   } cases[] = {
-      {false, {"flash-image", "out.bin"}, "old\n", flash_image()},
-      {true, {"flash-image", "out.bin"}, "old\n", flash_image()},  // a prefix of it
+      {false, {"flash-image", "out.bin"}, "old\n", expected_flash_image()},
+      {true, {"flash-image", "out.bin"}, "old\n", expected_flash_image()},  // a prefix of it
       {false, {"export", "269", "out.bin"}, std::string(1000, 'x'), pixels(bitmap_table[269])},
   };
   for (const auto& [small, args, old, expected] : cases) {
@@ -378,7 +365,7 @@ TEST(CatalogueTargets, AFileMountedOverItsNameIsWrittenInPlace) {
 // Links into /proc/self/fd reach what the descriptor is: bytes and nothing
 // else, the report going to standard error when it would mix with them.
 TEST(CatalogueTargets, ALinkToAnOpenDescriptorReachesWhatItNames) {
-  const std::string image = flash_image();
+  const std::string image = expected_flash_image();
   {
     Scratch dir;  // a pipe
     const ProcessResult r = run_catalogue({"flash-image", "/dev/stdout"}, in_dir(dir.path()));
@@ -510,7 +497,7 @@ void make_node(const std::string& path, unsigned minor_number, mode_t mode = 066
 TEST(CatalogueTargets, ADeviceNodeIsWrittenInPlaceAndStaysANode) {
   const std::string unusable = device_nodes_unusable();
   if (!unusable.empty()) GTEST_SKIP() << unusable;
-  const std::string image = flash_image();
+  const std::string image = expected_flash_image();
   const struct {
     const char* name;
     std::function<void(const Scratch&)> prepare;  // makes node and what leads to it
@@ -559,7 +546,7 @@ TEST(CatalogueTargets, ADeviceNodeIsWrittenInPlaceAndStaysANode) {
 }
 
 TEST(CatalogueTargets, AFifosReaderGetsExactlyTheBytes) {
-  const std::string image = flash_image();  // far more than a pipe holds
+  const std::string image = expected_flash_image();  // far more than a pipe holds
   for (const auto& [args, expected] :
        {std::pair<std::vector<std::string>, std::string>{{"flash-image", "fifo"}, image},
         {{"export", "farewell", "fifo"}, pixels(&farewell_bitmap)}}) {
@@ -592,6 +579,21 @@ TEST(CatalogueTargets, AFifosReaderGetsExactlyTheBytes) {
     EXPECT_EQ(kind(dir / "fifo"), "fifo");
     EXPECT_EQ(list_dir(dir.path()), Names{"fifo"});
   }
+}
+
+// With no reader, the run waits for one, as cp does: its deadline ends the
+// wait, and the test fails naming the run.
+TEST(CatalogueTargets, AFifoNobodyReadsHoldsTheRunUntilItsDeadline) {
+  Scratch dir;
+  ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
+  ProcessOptions options = in_dir(dir.path());
+  options.deadline = std::chrono::seconds(1);
+  ProcessResult r;
+  EXPECT_NONFATAL_FAILURE(r = run_catalogue({"export", "269", "fifo"}, options),
+                          CATALOGUE_PATH " export 269 fifo: did not end within ");
+  EXPECT_TRUE(r.timed_out);
+  EXPECT_EQ(r.signal, SIGKILL);
+  EXPECT_EQ(list_dir(dir.path()), Names{"fifo"});
 }
 
 // A block device of the test's own: a loop device over a file in the
@@ -668,7 +670,7 @@ TEST(CatalogueTargets, DashIsStandardOutputAndTheReportGoesToStandardError) {
   } cases[] = {
       {{"export", "269", "-"}, pixels(bitmap_table[269])},
       {{"export", "farewell_measured", "-"}, pixels(&farewell_measured_bitmap)},
-      {{"flash-image", "-"}, flash_image()},
+      {{"flash-image", "-"}, expected_flash_image()},
   };
   for (const auto& c : cases) {
     Scratch dir;

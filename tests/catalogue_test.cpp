@@ -116,22 +116,10 @@ TEST(Catalogue, StartupLogoStandsOnDarkGrey) {
   }
 }
 
-TEST(Catalogue, RunsListTheTableInOrder) {
-  int entry = 0, bitmaps = 0;
-  for (size_t r = 0; r < bitmap_run_count; ++r) {
-    const sBITMAP_RUN& run = bitmap_runs[r];
-    bitmaps += run.count;
-    if (run.first_entry == BITMAP_NOT_IN_TABLE) continue;
-    EXPECT_EQ(run.first_entry, entry) << run.name;
-    for (int i = 0; i < run.count; ++i) EXPECT_EQ(bitmap_table[entry + i], &run.records[i]) << run.name;
-    entry += run.count;
-  }
-  EXPECT_EQ(entry, BITMAP_TABLE_LENGTH);
-  EXPECT_EQ(bitmaps, 281);
-}
-
 // One line per bitmap in catalogue order: table index (or "-"), run, index
-// in the run, size, bytes, CRC-32 of the stored bytes.
+// in the run, size, bytes, CRC-32 of the stored bytes. A run in the table
+// shows the records bitmap_table holds at its entries, so that a table out
+// of step with its runs shows as a difference too.
 std::string golden_table() {
   std::ostringstream out;
   char header[128];
@@ -141,9 +129,15 @@ std::string golden_table() {
   for (size_t r = 0; r < bitmap_run_count; ++r) {
     const sBITMAP_RUN& run = bitmap_runs[r];
     for (int i = 0; i < run.count; ++i) {
-      const sBITMAP& b = run.records[i];
+      const int at = run.first_entry + i;
+      const bool in_table = run.first_entry != BITMAP_NOT_IN_TABLE;
+      if (in_table && at >= BITMAP_TABLE_LENGTH) {
+        out << at << " past the table's end, " << run.name << " " << i << "\n";
+        continue;
+      }
+      const sBITMAP& b = in_table ? *bitmap_table[at] : run.records[i];
       char entry[8] = "-";
-      if (run.first_entry != BITMAP_NOT_IN_TABLE) std::snprintf(entry, sizeof entry, "%d", run.first_entry + i);
+      if (in_table) std::snprintf(entry, sizeof entry, "%d", at);
       char size[16];
       std::snprintf(size, sizeof size, "%dx%d", b.width, b.height);
       char line[128];

@@ -25,28 +25,8 @@
 
 namespace {
 
-using testing_support::expect_failure;
-using testing_support::file_exists;
-using testing_support::list_dir;
-using testing_support::ProcessOptions;
-using testing_support::ProcessResult;
-using testing_support::read_file;
-using testing_support::run_catalogue;
-using testing_support::TempDir;
-using testing_support::write_file;
+using namespace testing_support;  // the tests' own scaffolding
 using Names = std::vector<std::string>;
-
-const std::string kOld = "old contents\n";
-
-ProcessOptions in_dir(const std::string& cwd) {
-  ProcessOptions options;
-  options.cwd = cwd;
-  return options;
-}
-
-std::string pixels(const sBITMAP* b) { return {reinterpret_cast<const char*>(b->pixels), bitmap_byte_size(b)}; }
-
-std::string flash_image() { return testing_support::expected_flash_image(); }
 
 std::string failure(const std::string& what, int error) {
   return "catalogue: " + what + ": " + std::strerror(error) + "\n";
@@ -71,7 +51,7 @@ ProcessOptions with_old_file(const TempDir& dir, bool in_place) {
 // the refusal comes at the first byte, midway or at the last, the old file
 // stays.
 TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
-  const std::string image = flash_image();
+  const std::string image = expected_flash_image();
   const unsigned long long image_size = image.size();
   const struct {
     std::vector<std::string> args;
@@ -119,7 +99,7 @@ TEST(CatalogueFaults, AFileSizeLimitLeavesTheOldFileAndNoTemporary) {
 // whatever the old one's. A SIGKILL leaves a named one, saying whose it is:
 // partial midway, complete once an unnamed one is named for the rename.
 TEST(CatalogueFaults, AnInterruptedWriteLeavesTheOldFileAndNoTemporary) {
-  const std::string image = flash_image();
+  const std::string image = expected_flash_image();
   const struct {
     int signal;
     bool named;      // the file system has no unnamed temporary files
@@ -200,7 +180,7 @@ TEST(CatalogueFaults, WritesWhatTheSystemTookInPartAndChecksTheClose) {
     testing_support::run_process({"/usr/bin/chattr", "-a", dir.path()});
     if (c.err.empty()) {
       EXPECT_EQ(r.exit_status, 0) << r.err;
-      EXPECT_TRUE(read_file(dir / "out.bin") == flash_image());
+      EXPECT_TRUE(read_file(dir / "out.bin") == expected_flash_image());
     } else {
       expect_failure(r, c.err, c.fault);
       if (!c.in_place) {
@@ -448,7 +428,7 @@ TEST(CatalogueFaults, AReportThatCannotBeWrittenIsAFailure) {
       {{"table"}, ""},
       {{"--help"}, ""},
       {{"export", "--help"}, ""},
-      {{"flash-image", "out.bin"}, flash_image()},
+      {{"flash-image", "out.bin"}, expected_flash_image()},
       {{"export", "3", "out.bin"}, pixels(bitmap_table[3])},
   };
   for (const auto& o : outputs)

@@ -37,6 +37,15 @@ const std::string kRecord =
     "#include <stdint.h>\n"
     "typedef const struct flash_bitmap { uint8_t width, height; uint32_t offset; } FLASH_sBITMAP;\n";
 
+// Installing, configuring, building and running a board take minutes on a
+// busy machine.
+testing_support::ProcessOptions slow(const std::string& cwd = ".") {
+  testing_support::ProcessOptions options;
+  options.cwd = cwd;
+  options.deadline = std::chrono::minutes(10);
+  return options;
+}
+
 // The image ends in its 16-byte trailer.
 constexpr size_t kTrailerSize = 16;
 
@@ -247,7 +256,7 @@ TEST_F(FirmwareFiles, TheTablesFileHoldsThePrintersLinesUnchanged) {
 
 ProcessResult cmake(std::vector<std::string> args) {
   args.insert(args.begin(), CMAKE_COMMAND);
-  return run_process(args);
+  return run_process(args, slow());
 }
 
 // The package as a firmware developer gets it: this build installed into a
@@ -355,7 +364,7 @@ TEST(InstalledPackage, AMakeOnlyBuildFindsItThroughPkgConfig) {
   const std::vector<std::string> make = {"/usr/bin/env", env, "make", "-f", PACKAGE_CONSUMER_DIR "/Makefile",
                                          "VPATH=" FIRMWARE_BOARD_DIR ":" FIRMWARE_EXAMPLE_DIR,
                                          "CPPFLAGS=-I" FIRMWARE_EXAMPLE_DIR, "CFLAGS=-Wall -Wextra -Wpedantic -Werror"};
-  const ProcessResult made = run_process(make, dir.path());
+  const ProcessResult made = run_process(make, slow(dir.path()));
   ASSERT_EQ(made.exit_status, 0) << made.out << made.err;
   const ProcessResult run = run_process({dir / "firmware", dir / "flash.bin", "9"});
   EXPECT_EQ(run.exit_status, 0) << run.out << run.err;
@@ -370,7 +379,7 @@ TEST(InstalledPackage, AMakeOnlyBuildFindsItThroughPkgConfig) {
 // mps2-an385 with the image in its PSRAM, the external flash.
 class FirmwareOnTarget : public FirmwareFiles {
  protected:
-  static ProcessResult sh(const std::string& command) { return run_process({"/bin/sh", "-c", command}); }
+  static ProcessResult sh(const std::string& command) { return run_process({"/bin/sh", "-c", command}, slow()); }
 
   // Why this machine cannot build and run the example, "" when it can: the
   // same check that ctest says as it starts (firmware/target-tools.sh).
@@ -385,7 +394,7 @@ class FirmwareOnTarget : public FirmwareFiles {
                                                          const std::string& name) {
     const std::string folder = *dir_ / name;
     EXPECT_EQ(mkdir(folder.c_str(), 0777), 0) << folder;
-    const ProcessResult run = run_process({std::string(FIRMWARE_EXAMPLE_DIR) + "/run-qemu.sh", elf, image}, folder);
+    const ProcessResult run = run_process({std::string(FIRMWARE_EXAMPLE_DIR) + "/run-qemu.sh", elf, image}, slow(folder));
     struct stat st;
     return {run, stat((folder + "/drawn.bin").c_str(), &st) == 0 ? read_file(folder + "/drawn.bin") : ""};
   }

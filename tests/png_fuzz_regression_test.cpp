@@ -13,13 +13,11 @@
 #include <vector>
 
 #include "png_io.h"
+#include "bitmapc_process.h"
 #include "process.h"
 
 #ifndef FUZZ_REGRESSIONS_DIR
 #error "FUZZ_REGRESSIONS_DIR must name fuzz/regressions"
-#endif
-#ifndef BITMAPC_PATH
-#error "BITMAPC_PATH must name the bitmapc executable"
 #endif
 
 namespace {
@@ -79,7 +77,7 @@ TEST(PngFuzzRegressions, BitmapcPixelsConvertsOrRefusesEachInOneLine) {
     testing_support::write_file(dir / "manifest.txt", "run 9 12 1 table hand one regression input\n");
     testing_support::write_file(dir / "run/00.png", testing_support::read_file(path));
     const std::string out = dir / "run.bin";
-    const ProcessResult r = testing_support::run_process({BITMAPC_PATH, "pixels", dir / "manifest.txt", "run", out});
+    const ProcessResult r = testing_support::run_bitmapc({"pixels", dir / "manifest.txt", "run", out});
     ASSERT_TRUE(r.exit_status == 0 || r.exit_status == 1) << "exit status " << r.exit_status << "\n" << r.err;
     if (r.exit_status == 0) {
       EXPECT_EQ(testing_support::read_file(out).size(), 9u * 12u * 2u);

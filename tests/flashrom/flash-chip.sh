@@ -22,15 +22,8 @@
 # for flashrom: 0, or 77 as the run would end.
 set -uo pipefail
 
-if ! command -v flashrom >/dev/null 2>&1; then
-  echo "flash-chip.sh: flashrom is not installed (apt-get install flashrom); skipped"
-  exit 77
-fi
-[ "${1:-}" = --check ] && exit 0
-if [ $# -ne 1 ]; then
-  echo "usage: flash-chip.sh CATALOGUE"
-  exit 2
-fi
+. "$(dirname "$0")/../support/tool-script.sh"
+start flash-chip.sh flashrom flashrom CATALOGUE 1 "$@"
 catalogue=$(realpath "$1")
 older_image=$(dirname "$(realpath "$0")")/older-image.sh
 scratch=$(mktemp -d)
@@ -49,7 +42,7 @@ fail() {
 step() {
   local what=$1
   shift
-  if "$@" >step.log 2>&1; then
+  if within 120 "$@" >step.log 2>&1; then
     echo "ok   $what"
   else
     fail "$what (exit status $?)"
@@ -61,7 +54,7 @@ step() {
 # and prints EXPECTED_LINE among its lines.
 verified() {
   local status=0
-  "$catalogue" verify "$1" >verify.out 2>&1 || status=$?
+  within 60 "$catalogue" verify "$1" >verify.out 2>&1 || status=$?
   if [ "$status" = "$2" ] && grep -qxF "$3" verify.out; then
     echo "ok   catalogue verify $1: $3"
   else
@@ -101,7 +94,7 @@ fi
 
 # The firmware's boot check compares the 16 bytes of the record with its
 # own: a record equal to either image's over other pixels passes it.
-record=$(( $("$catalogue" list | awk '$2 == "(record)" { print $5 }') ))
+record=$(( $(within 60 "$catalogue" list | awk '$2 == "(record)" { print $5 }') ))
 record_of() { tail -c +$((record + 1)) "$1" | head -c 16; }
 # held REGION: what the image's region of the chip holds: old, new, or none
 # when its record is neither's; anything else is a fault.
@@ -120,10 +113,10 @@ held() {
 # OFFSET bytes into the chip must hold the next of STATES.
 reflash() {
   local states=""
-  "$catalogue" flash-image --since old.bin --layout changed.layout "${@:4}" new.bin >plan || states=" refused"
+  within 60 "$catalogue" flash-image --since old.bin --layout changed.layout "${@:4}" new.bin >plan || states=" refused"
   sed -n 's/^flashrom -p PROGRAMMER -c CHIP /flashrom "${chip[@]}" /p' plan >steps
   while read -r line <&3; do
-    eval "$line" >flashrom.log 2>&1 || { states+=" failed"; break; }
+    eval "within 120 $line" >flashrom.log 2>&1 || { states+=" failed"; break; }
     tail -c +$(($2 + 1)) chip.bin | head -c "$(stat -c %s new.bin)" >now.bin
     states+=" $(held now.bin)"
   done 3<steps

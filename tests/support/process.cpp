@@ -4,12 +4,17 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -22,20 +27,36 @@
 namespace testing_support {
 namespace {
 
-// Reads every descriptor to its end, whichever writes first.
-void drain(std::vector<std::pair<int, std::string*>> sources) {
+// Sanitizers make every program several times slower.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSlowdown = 3;
+#else
+constexpr int kSlowdown = 1;
+#endif
+
+// Reads every descriptor to its end, whichever writes first, until the
+// process behind pidfd has ended too; closes them. False when the deadline
+// came first.
+bool drain(std::vector<std::pair<int, std::string*>> sources, int pidfd,
+           std::chrono::steady_clock::time_point deadline) {
   std::vector<pollfd> fds;
   for (const auto& s : sources) fds.push_back({s.first, POLLIN, 0});
+  fds.push_back({pidfd, POLLIN, 0});
   size_t open_fds = fds.size();
   char buf[4096];
+  bool in_time = true;
   while (open_fds > 0) {
-    if (poll(fds.data(), fds.size(), -1) < 0) {
-      if (errno == EINTR) continue;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      in_time = false;
       break;
     }
+    const int ready = poll(fds.data(), fds.size(), static_cast<int>(std::min<long long>(left.count(), 60'000)));
+    if (ready < 0 && errno != EINTR) break;
+    if (ready <= 0) continue;
     for (size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      ssize_t n = fds[i].fd == pidfd ? 0 : read(fds[i].fd, buf, sizeof buf);  // pidfd: the process has ended
       if (n > 0) {
         sources[i].second->append(buf, static_cast<size_t>(n));
       } else if (n < 0 && errno == EINTR) {
@@ -47,6 +68,9 @@ void drain(std::vector<std::pair<int, std::string*>> sources) {
       }
     }
   }
+  for (const pollfd& f : fds)
+    if (f.fd >= 0) close(f.fd);
+  return in_time;
 }
 
 void remove_tree(const std::string& path) {
@@ -73,7 +97,8 @@ void remove_tree(const std::string& path) {
 }
 
 [[noreturn]] void set_up_child(const std::vector<std::string>& argv, const ProcessOptions& options, int out_fd,
-                               int err_fd) {
+                               int err_fd, pid_t test_process) {
+  setpgid(0, 0);  // a group of its own, which the deadline kills whole
   const int null_in = open("/dev/null", O_RDONLY);
   if (null_in < 0 || dup2(null_in, 0) < 0 || dup2(err_fd, 2) < 0) child_failed("standard input and error");
   switch (options.stdout_as) {
@@ -103,6 +128,7 @@ void remove_tree(const std::string& path) {
     for (int fd = 3; fd < 1024; ++fd) close(fd);
 
   if (chdir(options.cwd.c_str()) != 0) child_failed("chdir");
+  if (options.umask != -1) umask(static_cast<mode_t>(options.umask));
 
   struct sigaction dfl = {};
   dfl.sa_handler = SIG_DFL;
@@ -122,6 +148,10 @@ void remove_tree(const std::string& path) {
     if (setgid(static_cast<gid_t>(options.gid)) != 0) child_failed("setgid");
   }
   if (options.uid != -1 && setuid(static_cast<uid_t>(options.uid)) != 0) child_failed("setuid");
+  // Gone with the test process, should that be killed first (a change of
+  // user clears this, so it comes after).
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != test_process) _exit(127);  // it is gone already
 
   for (const auto& [resource, value] : options.limits) {
     const rlimit limit{static_cast<rlim_t>(value), static_cast<rlim_t>(value)};
@@ -165,9 +195,14 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   else if (capture_out && pipe(out_pipe) != 0)
     throw std::runtime_error("pipe failed");
   if (pipe(err_pipe) != 0) throw std::runtime_error("pipe failed");
+  const std::chrono::seconds deadline = options.deadline * kSlowdown;
+  const pid_t test_process = getpid();
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) set_up_child(argv, options, out_pipe[1], err_pipe[1]);
+  if (pid == 0) set_up_child(argv, options, out_pipe[1], err_pipe[1], test_process);
+  setpgid(pid, pid);  // as the child does: whichever comes first, the group exists before a kill
+  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));  // readable once the child has ended
+  if (pidfd < 0) throw std::runtime_error("pidfd_open failed");
   ProcessResult result;
   std::vector<std::pair<int, std::string*>> sources;
   if (capture_out) {
@@ -176,13 +211,26 @@ ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOpt
   }
   close(err_pipe[1]);
   sources.push_back({err_pipe[0], &result.err});
-  drain(sources);
+  if (!drain(sources, pidfd, std::chrono::steady_clock::now() + deadline)) {
+    kill(-pid, SIGKILL);
+    result.timed_out = true;
+    std::string command;
+    for (const std::string& a : argv) command += (command.empty() ? "" : " ") + a;
+    ADD_FAILURE() << command << ": did not end within " << deadline.count() << " s; killed";
+  }
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   return result;
+}
+
+ProcessOptions in_dir(const std::string& cwd) {
+  ProcessOptions options;
+  options.cwd = cwd;
+  options.umask = 022;
+  return options;
 }
 
 bool running_as_root() { return geteuid() == 0; }

@@ -2,6 +2,7 @@
 // runs them, and scratch directories for them to work in.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
@@ -14,6 +15,7 @@ struct ProcessResult {
   int signal = 0;        // the signal that ended it; 0 when it exited
   std::string out;       // everything written to standard output
   std::string err;       // everything written to standard error
+  bool timed_out = false;  // killed at its deadline (the test has failed, naming it)
 };
 
 // The world a process starts in, for making its writes fail the ways a real
@@ -42,11 +44,23 @@ struct ProcessOptions {
   // supplementary groups are dropped too.
   long uid = -1, gid = -1;
 
+  // The file mode creation mask (-1: the test process's).
+  int umask = -1;
+
   // Runs in the child, in cwd, before the ids, limits and exec: for setting
   // up what only the child can (its own pid, its working directory gone).
   // Returning false stops the run with status 127.
   std::function<bool()> in_child;
+
+  // How long the process may take, three times as long in a sanitizer build.
+  // At the deadline it is killed with every process it started (it runs in a
+  // process group of its own), and the test fails naming its command line.
+  std::chrono::seconds deadline{60};
 };
+
+// The options with the process run in directory cwd, with umask 022: the
+// modes of what it makes do not depend on the shell that started the tests.
+ProcessOptions in_dir(const std::string& cwd);
 
 // Runs argv[0] with the given arguments in directory cwd, standard input
 // empty, and waits for it.

@@ -20,15 +20,8 @@
 set -uo pipefail
 
 valgrind=${VALGRIND:-valgrind}
-if ! command -v "$valgrind" >/dev/null 2>&1; then
-  echo "run-valgrind.sh: $valgrind is not installed (apt-get install valgrind); skipped"
-  exit 77
-fi
-[ "${1:-}" = --check ] && exit 0
-if [ $# -ne 2 ]; then
-  echo "usage: run-valgrind.sh IMAGE_EXPORT CATALOGUE"
-  exit 2
-fi
+. "$(dirname "$0")/../support/tool-script.sh"
+start run-valgrind.sh "$valgrind" valgrind "IMAGE_EXPORT CATALOGUE" 2 "$@"
 image_export=$(realpath "$1")
 catalogue=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -46,14 +39,17 @@ run() {
   shift 3
   local log=$scratch/$name.vg
   local start=$SECONDS status
-  (cd "$dir" && exec "$valgrind" --tool=memcheck --error-exitcode=99 \
+  (cd "$dir" && within 300 "$valgrind" --tool=memcheck --error-exitcode=99 \
      --leak-check=full --errors-for-leak-kinds=definite,indirect \
      --track-fds=yes --num-callers=30 --suppressions="$here/static-glibc.supp" \
      --log-file="$log" "$@" </dev/null >"$scratch/$name.out" 2>"$scratch/$name.err")
   status=$?
   elapsed=$((SECONDS - start))
   case_ok=true
-  if [ "$status" -eq 99 ] || ! grep -q "ERROR SUMMARY: 0 errors" "$log"; then
+  if [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+    echo "FAIL $name: $(tail -n 1 "$scratch/$name.err")"
+    case_ok=false
+  elif [ "$status" -eq 99 ] || ! grep -q "ERROR SUMMARY: 0 errors" "$log"; then
     echo "FAIL $name: memcheck reports errors"
     case_ok=false
   elif [ "$status" -ne "$expected" ]; then

@@ -13,6 +13,7 @@
 # not installed (ctest reports the check as skipped). WINE=path picks the
 # Wine loader.
 set -uo pipefail
+. "$(dirname "$0")/../support/tool-script.sh"
 
 # WINE names the loader to use; WINE= (empty) runs as if it were missing.
 wine=${WINE-$(command -v wine64 || command -v wine || true)}
@@ -49,14 +50,14 @@ trap 'rm -rf "$scratch"' EXIT
 run_wine() {
   local prefix=$1 dir=$2
   shift 2
-  (cd "$dir" && WINEPREFIX=$prefix "$wine" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
+  (cd "$dir" && WINEPREFIX=$prefix within 120 "$wine" "$@" >"$scratch/out" 2>"$scratch/err" </dev/null)
   status=$?
 }
 # The same with standard output into a pipe, as a shell's "|" gives it.
 run_wine_piped() {
   local prefix=$1 dir=$2
   shift 2
-  (cd "$dir" && WINEPREFIX=$prefix "$wine" "$@" 2>"$scratch/err" </dev/null | cat >"$scratch/out")
+  (cd "$dir" && WINEPREFIX=$prefix within 120 "$wine" "$@" 2>"$scratch/err" </dev/null | cat >"$scratch/out")
   status=$?
 }
 run_native() {
@@ -83,8 +84,8 @@ prefix-create)
   rm -rf "$prefix"
   mkdir -p "$prefix"
   # The first start builds the prefix and talks about it; later runs are quiet.
-  WINEPREFIX=$prefix "$wine" wineboot --init >/dev/null 2>&1
-  WINEPREFIX=$prefix "$wineserver" --wait
+  WINEPREFIX=$prefix within 240 "$wine" wineboot --init >/dev/null 2>&1
+  WINEPREFIX=$prefix within 240 "$wineserver" --wait
   [ -f "$prefix/system.reg" ] || fail "no Wine prefix was made in $prefix"
   finish
   ;;
@@ -92,7 +93,7 @@ prefix-create)
 prefix-remove)
   prefix=$2
   if [ -n "$wine" ] && [ -d "$prefix" ]; then
-    WINEPREFIX=$prefix "$wineserver" --kill 2>/dev/null
+    WINEPREFIX=$prefix within 60 "$wineserver" --kill 2>/dev/null
   fi
   rm -rf "$prefix"
   finish
