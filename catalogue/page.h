@@ -18,10 +18,11 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
                            size_t table_length);
 
 // The page's source (catalogue/page/) as built into the program, split where
-// the data goes. Generated at build time by catalogue/page/embed.cmake.
-extern const char kPageHead[];
-extern const size_t kPageHeadSize;
-extern const char kPageTail[];
-extern const size_t kPageTailSize;
+// the data goes: put together by catalogue/page/embed.cmake, embedded by
+// catalogue/page/page.S.
+extern "C" const char kPageHead[];
+extern "C" const size_t kPageHeadSize;
+extern "C" const char kPageTail[];
+extern "C" const size_t kPageTailSize;
 
 }  // namespace catalogue

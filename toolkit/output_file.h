@@ -1,58 +1,11 @@
 // Where a command's output goes. Every tool that writes a file goes through
-// here, so the rules are the same everywhere. The system opens the name
-// given for writing, following its links by its own rules (a link another
-// user planted in a sticky folder is refused as cp and a shell's `>`
-// refuse it), and says whether the user may write what it names: a file
-// that may not be written (its mode, ACL, attributes, a read-only mount) is
-// refused with the system's reason, whatever its folder allows. What the
-// name then leads to decides how the bytes go:
-//
-//   nothing, or a regular file  written as a new file beside it (unnamed
-//                               where the system can make one, else under a
-//                               hidden name that says whose it is,
-//                               .NAME.tmpk3j9x0) and put in its place
-//                               when complete: a failure leaves the old file
-//                               or none, never a partial one. The new file
-//                               gets the old one's owner, group, permission
-//                               bits, ACL (none if it had none, whatever the
-//                               folder's default) and other extended
-//                               attributes, and until then is the writer's
-//                               alone; like any write, it loses a file
-//                               capability, and setuid and setgid where the
-//                               system clears them on a write by the same
-//                               user.
-//                               A file with other hard links, one in a
-//                               folder that keeps its names (append-only,
-//                               immutable), one the new file cannot stand in
-//                               for (the folder is not the writer's to
-//                               change, the owner or an attribute cannot be
-//                               given, the file is a mount point) is
-//                               written in place, as cp does: it keeps all
-//                               it carried but what a write clears, and a
-//                               failure midway says it is now incomplete.
-//                               No temporary name is made in a folder that
-//                               would not let it go again: a new file there
-//                               is made unnamed, or under its own name.
-//   a symbolic link             what it finally names, by these rules, in
-//                               that file's own folder; the link stays. A
-//                               link to nothing is refused.
-//   a link the system makes in  (/dev/stdout, /dev/fd/N, a shell's process
-//   /proc                       substitution) a pipe, a terminal or a file,
-//                               written in place, a file from its start.
-//   a device or a FIFO          written in place, in order, every write and
-//                               the close checked; a block device is synced
-//                               before success. Nothing is made beside it.
-//   a directory                 refused: "Is a directory".
-//   "-", where the caller       standard output, in binary mode.
-//   takes it (Dash)
-//
-// An interruption (SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ) removes a
-// named temporary file before the process ends by the signal as it would
-// have; an unnamed one goes with the process whatever ends it, until it is
-// linked under its temporary name just before the rename that replaces an
-// old file: a SIGKILL between those two calls, or anywhere in the write
-// where the system has no unnamed files, leaves the temporary name. Messages
-// show the name as shown_name.h does.
+// here, so the rules are the same everywhere: what happens for each kind of
+// name (nothing or a regular file, replaced whole; the same written in place
+// where replacing would break something; a symbolic link, a link in /proc, a
+// device or FIFO, a directory, "-"), the temporary name, what an
+// interruption or a SIGKILL leaves, and why a replaced file is not synced
+// are the table and notes of docs/writing-files.md, which this code follows.
+// Messages show the name as shown_name.h does.
 #pragma once
 
 #include <cstddef>

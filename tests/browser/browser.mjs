@@ -1,8 +1,8 @@
-// The system's browsers, headless: Chromium driven by playwright-core, Firefox
-// (firefox-esr) by puppeteer-core over WebDriver BiDi; never a browser that a
-// tool downloads. Both are wrapped in the same few calls the scripts use. With
-// the browser, its driver (npm ci) or a recent enough Node.js missing, the
-// scripts exit with 77, which ctest reports as skipped.
+// The system's browsers, headless, both driven by puppeteer-core: Chromium
+// over the DevTools protocol, Firefox (firefox-esr) over WebDriver BiDi; never
+// a browser that a tool downloads. Both are wrapped in the same few calls the
+// scripts use. With the browser, its driver (npm ci) or a recent enough
+// Node.js missing, the scripts exit with 77, which ctest reports as skipped.
 import { existsSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 
@@ -12,15 +12,15 @@ const paths = {
   firefox: process.env.FIREFOX ?? '/usr/bin/firefox-esr',
 };
 const packages = { chromium: 'chromium', firefox: 'firefox-esr' };
-const drivers = { chromium: 'playwright-core', firefox: 'puppeteer-core' };
+const driver = 'puppeteer-core';
 
 function skip(why) {
   console.log(`skipped: ${why}`);
   process.exit(SKIP);
 }
 
-// A page of either browser: what the scripts do with it, in one spelling.
-function wrap(page, { touchscreen, setViewport, wheel, emulateMedia, cdp, close }) {
+// A page of either browser: what the scripts do with it.
+function wrap(page, { setViewport, emulateMedia, cdp, close }) {
   const errors = [], requests = [];
   page.on('request', (r) => requests.push(r.url()));
   page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
@@ -41,11 +41,11 @@ function wrap(page, { touchscreen, setViewport, wheel, emulateMedia, cdp, close 
     wait: (ms) => new Promise((resolve) => setTimeout(resolve, ms)),
     move: (x, y) => page.mouse.move(x, y),
     click: (x, y) => page.mouse.click(x, y),
-    tap: (x, y) => touchscreen().tap(x, y),
+    tap: (x, y) => page.touchscreen.tap(x, y),
     // The mouse wheel turned by dy pixels at (x, y).
     async wheel(x, y, dy) {
       await page.mouse.move(x, y);
-      await wheel(dy);
+      await page.mouse.wheel({ deltaY: dy });
     },
     // A key, or one with a modifier held: "Shift+ArrowDown".
     async press(key) {
@@ -67,12 +67,12 @@ function wrap(page, { touchscreen, setViewport, wheel, emulateMedia, cdp, close 
 // What this machine lacks to start the browser named, or null.
 async function missing(name) {
   const node = Number(process.versions.node.split('.')[0]);
-  if (node < 20) return `the browser drivers need Node.js 20 or later, this is ${process.version}`;
+  if (node < 20) return `the browser driver needs Node.js 20 or later, this is ${process.version}`;
   if (!existsSync(paths[name])) return `no ${name} at ${paths[name]} (apt-get install ${packages[name]})`;
   try {
-    await import(drivers[name]);
+    await import(driver);
   } catch (error) {
-    return `${drivers[name]} cannot be loaded (${error.message.split('\n')[0]}): (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)`;
+    return `${driver} cannot be loaded (${error.message.split('\n')[0]}): (cd tests/browser && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)`;
   }
   return null;
 }
@@ -88,42 +88,14 @@ if (process.argv[1] === fileURLToPath(import.meta.url)) {
 export async function launch(name = 'chromium') {
   const why = await missing(name);
   if (why) skip(why);
-  const driver = await import(drivers[name]);
-  if (name === 'chromium') {
-    const browser = await driver.chromium.launch({
-      executablePath: paths.chromium,
-      headless: true,
-      args: ['--no-sandbox', '--headless', '--disable-gpu', '--disable-background-networking',
-        '--disable-component-update', '--no-first-run', '--disable-sync', '--force-color-profile=srgb'],
-    });
-    return {
-      name,
-      // viewport {width, height}; dpr: device pixels to a CSS pixel; touch:
-      // taps work; reducedMotion: the page is told the reader asks for less
-      // motion; forcedColors: the system forces its colours (Chromium only);
-      // init: a script run before the page's.
-      async newPage({ viewport, dpr = 1, touch = false, reducedMotion = false, forcedColors = false, init } = {}) {
-        const context = await browser.newContext({ viewport, deviceScaleFactor: dpr, hasTouch: touch,
-          reducedMotion: reducedMotion ? 'reduce' : 'no-preference', forcedColors: forcedColors ? 'active' : 'none' });
-        // Nothing but the file itself may be fetched.
-        await context.route((url) => url.protocol !== 'file:', (route) => route.abort());
-        if (init) await context.addInitScript(init);
-        const page = await context.newPage();
-        return wrap(page, {
-          touchscreen: () => page.touchscreen,
-          setViewport: (size) => page.setViewportSize(size),
-          wheel: (dy) => page.mouse.wheel(0, dy),
-          emulateMedia: (media) => page.emulateMedia({ media }),
-          cdp: () => context.newCDPSession(page),
-          close: () => context.close(),
-        });
-      },
-      close: () => browser.close(),
-    };
-  }
-  // Reduced motion is a preference of the whole browser: a second one, started
-  // when first asked for, has it.
-  const start = (prefs = {}) => driver.default.launch({
+  const puppeteer = (await import(driver)).default;
+  const chromium = name === 'chromium';
+  // Firefox takes reduced motion as a preference of the whole browser: a
+  // second one, started when first asked for, has it.
+  const start = (prefs = {}) => puppeteer.launch(chromium ? {
+    browser: 'chrome', executablePath: paths.chromium, headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-component-update'],
+  } : {
     browser: 'firefox', executablePath: paths.firefox, headless: true,
     extraPrefsFirefox: { 'network.proxy.type': 0, 'browser.shell.checkDefaultBrowser': false, ...prefs },
   });
@@ -131,18 +103,33 @@ export async function launch(name = 'chromium') {
   let calm = null;
   return {
     name,
-    async newPage({ viewport, dpr = 1, touch = false, reducedMotion = false, init } = {}) {
-      const owner = reducedMotion ? (calm ??= await start({ 'ui.prefersReducedMotion': 1 })) : browser;
+    // viewport {width, height}; dpr: device pixels to a CSS pixel; touch:
+    // taps work; reducedMotion: the page is told the reader asks for less
+    // motion; forcedColors: the system forces its colours (Chromium only);
+    // init: a script run before the page's.
+    async newPage({ viewport, dpr = 1, touch = false, reducedMotion = false, forcedColors = false, init } = {}) {
+      // In Chromium each page has a context of its own, as a new window would.
+      const owner = chromium ? await browser.createBrowserContext()
+        : reducedMotion ? (calm ??= await start({ 'ui.prefersReducedMotion': 1 })) : browser;
       const page = await owner.newPage();
-      await page.setViewport({ ...viewport, deviceScaleFactor: dpr, hasTouch: touch });
+      const setViewport = (size) => page.setViewport({ ...size, deviceScaleFactor: dpr, hasTouch: touch });
+      await setViewport(viewport);
+      // Chromium's media, with the features asked for, in one call that
+      // sets both (puppeteer's own calls know nothing of forced colours).
+      const media = chromium ? await page.createCDPSession() : null;
+      const emulateMedia = media && ((type = '') => media.send('Emulation.setEmulatedMedia', { media: type, features: [
+        { name: 'prefers-reduced-motion', value: reducedMotion ? 'reduce' : 'no-preference' },
+        { name: 'forced-colors', value: forcedColors ? 'active' : 'none' }] }));
+      await emulateMedia?.();
+      // Nothing but the file itself may be fetched.
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (r.url().startsWith('file:') ? r.continue() : r.abort()));
       if (init) await page.evaluateOnNewDocument(init);
       return wrap(page, {
-        touchscreen: () => page.touchscreen,
-        setViewport: (size) => page.setViewport({ ...size, deviceScaleFactor: dpr, hasTouch: touch }),
-        wheel: (dy) => page.mouse.wheel({ deltaY: dy }),
-        emulateMedia: null,
-        cdp: null,
-        close: () => page.close(),
+        setViewport,
+        emulateMedia: emulateMedia || null,
+        cdp: chromium ? () => page.createCDPSession() : null,
+        close: () => (chromium ? owner.close() : page.close()),
       });
     },
     close: () => Promise.all([browser, calm].filter(Boolean).map((b) => b.close())),
