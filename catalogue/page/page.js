@@ -28,11 +28,16 @@ function rgbOf(value) {
 }
 
 // A bitmap's pixels as stored (RGB565, high byte first) to RGBA.
+// (Written channel by channel: a bitmap's worth of small arrays would cost
+// a slow machine a frame.)
 function toImageData(bytes, width, height) {
   const image = new ImageData(width, height), rgba = image.data;
   for (let i = 0; i < width * height; ++i) {
-    const [r, g, b] = rgbOf((bytes[2 * i] << 8) | bytes[2 * i + 1]);
-    rgba.set([r, g, b, 255], 4 * i);
+    const rgb = rgbOf((bytes[2 * i] << 8) | bytes[2 * i + 1]);
+    rgba[4 * i] = rgb[0];
+    rgba[4 * i + 1] = rgb[1];
+    rgba[4 * i + 2] = rgb[2];
+    rgba[4 * i + 3] = 255;
   }
   return image;
 }
@@ -192,20 +197,23 @@ const keepInView = (listing, row) => scrollListing(listing, scrollFor(listing, r
 // Only runs whose views are on screen play, and none while the tab is hidden:
 // with nothing to move, no frame is asked for, and with runs playing, a frame
 // only when one of them is due to show its next bitmap.
+// A timer wakes the page a little before a bitmap is due, and the frame after
+// it shows the bitmaps due by the time that frame can be on screen: one frame
+// asked for each bitmap shown, not a second for the few milliseconds between.
 const players = [];
+const early = 12;
 let frameAsked = false;
 function animate() {
   const moving = players.filter((p) => p.playing && p.visible);
   if (frameAsked || document.hidden || !moving.length) return;
   frameAsked = true;
   const wait = Math.min(...moving.map((p) => p.due())) - performance.now();
-  // (Woken a little early: the frame after the timer is the one due.)
-  if (wait > 20) setTimeout(() => requestAnimationFrame(tick), wait - 12);
+  if (wait > early + 8) setTimeout(() => requestAnimationFrame(tick), wait - early);
   else requestAnimationFrame(tick);
 }
 function tick(now) {
   frameAsked = false;
-  for (const player of players) if (player.playing && player.visible) player.tick(now);
+  for (const player of players) if (player.playing && player.visible) player.tick(now + early);
   animate();
 }
 
@@ -424,10 +432,10 @@ class Player {
     animate();
   }
 
-  // When the next frame is due.
+  // When the bitmap after the one a frame starting now would show is due.
   due() {
     const period = 1000 / this.run.fps;
-    return this.startTime + (Math.floor(Math.max(0, performance.now() - this.startTime) / period) + 1) * period;
+    return this.startTime + (Math.floor(Math.max(0, performance.now() + early - this.startTime) / period) + 1) * period;
   }
 
   pauseAt(frame) {
