@@ -109,10 +109,8 @@ class JsonWriter {
 };
 
 // A stretch of the flash image: what the map's segments are drawn from.
-void write_segment(JsonWriter& json, const std::string& name, unsigned long long bytes, unsigned long long offset,
-                   const std::string& offset_text) {
-  json.begin('{').key("name").text(name).key("bytes").number(bytes).key("offset").number(offset);
-  json.key("offsetText").text(offset_text).end('}');
+void write_segment(JsonWriter& json, const std::string& name, unsigned long long bytes, unsigned long long offset) {
+  json.begin('{').key("name").text(name).key("bytes").number(bytes).key("offset").number(offset).end('}');
 }
 
 // The bytes deflated in the zlib format, which the browser's
@@ -169,9 +167,9 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   JsonWriter head(page);
   head.begin('{').key("imageLength").number(image.length()).key("runCount").number(run_count);
   head.key("bitmapCount").number(rows.size()).key("imageRuns").begin('[');
-  for (const Stretch& s : stretches) write_segment(head, s.first->run->name, s.bytes, s.first->offset, s.first->offset_text());
+  for (const Stretch& s : stretches) write_segment(head, s.first->run->name, s.bytes, s.first->offset);
   head.end(']').key("imageEnd").begin('[');
-  for (const SegmentRow& s : other_segment_rows(image)) write_segment(head, s.name, s.bytes, s.offset, s.offset_text);
+  for (const SegmentRow& s : other_segment_rows(image)) write_segment(head, s.name, s.bytes, s.offset);
   head.end(']').key("outside").begin('[');
   for (const sBITMAP_RUN* run : outside) head.text(run->name);
   head.end(']').end('}');
@@ -188,12 +186,15 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
     json.key("zoom").number(static_cast<unsigned long long>(style.scale)).key("bitmaps").begin('[');
     for (unsigned i = 0; i < run.count; ++i) {
       const BitmapRow& row = rows[next + i];
-      json.begin('{').key("name").text(row.name_text()).key("entry").text(row.entry_text());
+      // The table entry and the flash offset as numbers, null where there is none.
+      json.begin('{').key("name").text(row.name_text()).key("entry");
+      if (row.in_table) json.number(row.entry);
+      else json.null();
       json.key("width").number(row.bitmap->width).key("height").number(row.bitmap->height);
       json.key("size").text(row.size_text()).key("bytes").number(row.bytes).key("offset");
       if (row.offset == kNoOffset) json.null();
       else json.number(row.offset);
-      json.key("offsetText").text(row.offset_text()).key("crc32").text(row.crc32_text()).end('}');
+      json.key("crc32").text(row.crc32_text()).end('}');
       pixels.append(reinterpret_cast<const char*>(row.bitmap->pixels), row.bytes);
     }
     json.end(']').key("pixels").base64(deflated(pixels)).end('}');

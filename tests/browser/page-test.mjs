@@ -167,6 +167,10 @@ try {
     cells[3].replaceAll(',', ''), cells[4], cells[5]]));
   check(pageRows.length === 281 && same(pageRows, listing),
     'every bitmap shows its name and the entry, size, bytes, offset and CRC-32 that catalogue list prints');
+  const headings = await page.evaluate(() => [...document.querySelectorAll('section.run h2 small')]
+    .map((small) => small.textContent.split(' \u00b7 ')[0]));
+  check(same(headings, runs.map(({ bitmaps: [first, ...rest] }) => (first.entry === '-' ? 'outside bitmap_table'
+    : `entries ${first.entry}\u2013${(rest.at(-1) ?? first).entry}`))), `each run's heading names its table entries: ${headings}`);
 
   // Nothing is drawn that nobody sees: at the top only the runs whose views
   // are in the window, and nothing at all with no animated run in view.
@@ -337,7 +341,10 @@ try {
   }
   await pointAt('#run-farewell canvas.zoomed', 40, 5);
   const farewellWant = expectedReading(bitmaps.find((b) => b.run === 'farewell'), 40, 5);
-  check(same((await reading()).fields, farewellWant), `the inspector on farewell (40, 5): ${(await reading()).fields}`);
+  // (named without an entry: it has none)
+  const farewellGot = await reading();
+  check(same([farewellGot.bitmap, ...farewellGot.fields], ['farewell:0', ...farewellWant]),
+    `the inspector on farewell (40, 5): ${farewellGot.bitmap} ${farewellGot.fields}`);
   // It clears when the pointer leaves.
   await page.move(1, 1);
   check(!(await reading()).shown, 'the reading clears when the pointer leaves the bitmap');
