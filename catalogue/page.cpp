@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "listing.h"
@@ -90,6 +91,11 @@ class JsonWriter {
     out_ += "null";
     return *this;
   }
+  // A number, or null where there is none.
+  template <typename Number>
+  JsonWriter& number_or_null(const std::optional<Number>& value) {
+    return value ? number(*value) : null();
+  }
   // Bytes as a base64 string.
   JsonWriter& base64(const std::vector<uint8_t>& bytes) {
     separate();
@@ -109,10 +115,8 @@ class JsonWriter {
 };
 
 // A stretch of the flash image: what the map's segments are drawn from.
-void write_segment(JsonWriter& json, const std::string& name, unsigned long long bytes, unsigned long long offset,
-                   const std::string& offset_text) {
-  json.begin('{').key("name").text(name).key("bytes").number(bytes).key("offset").number(offset);
-  json.key("offsetText").text(offset_text).end('}');
+void write_segment(JsonWriter& json, const std::string& name, unsigned long long bytes, unsigned long long offset) {
+  json.begin('{').key("name").text(name).key("bytes").number(bytes).key("offset").number(offset).end('}');
 }
 
 // The bytes deflated in the zlib format, which the browser's
@@ -169,9 +173,9 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
   JsonWriter head(page);
   head.begin('{').key("imageLength").number(image.length()).key("runCount").number(run_count);
   head.key("bitmapCount").number(rows.size()).key("imageRuns").begin('[');
-  for (const Stretch& s : stretches) write_segment(head, s.first->run->name, s.bytes, *s.first->offset, s.first->offset_text());
+  for (const Stretch& s : stretches) write_segment(head, s.first->run->name, s.bytes, *s.first->offset);
   head.end(']').key("imageEnd").begin('[');
-  for (const SegmentRow& s : other_segment_rows(image)) write_segment(head, s.name, s.bytes, s.offset, s.offset_text);
+  for (const SegmentRow& s : other_segment_rows(image)) write_segment(head, s.name, s.bytes, s.offset);
   head.end(']').key("outside").begin('[');
   for (const sBITMAP_RUN* run : outside) head.text(run->name);
   head.end(']').end('}');
@@ -188,12 +192,10 @@ std::string catalogue_page(const sBITMAP_RUN* runs, size_t run_count, const sBIT
     json.key("zoom").number(static_cast<unsigned long long>(style.scale)).key("bitmaps").begin('[');
     for (unsigned i = 0; i < run.count; ++i) {
       const BitmapRow& row = rows[next + i];
-      json.begin('{').key("name").text(row.name_text()).key("entry").text(row.entry_text());
+      json.begin('{').key("name").text(row.name_text()).key("entry").number_or_null(row.entry);
       json.key("width").number(row.bitmap->width).key("height").number(row.bitmap->height);
-      json.key("size").text(row.size_text()).key("bytes").number(row.bytes).key("offset");
-      if (row.offset) json.number(*row.offset);
-      else json.null();
-      json.key("offsetText").text(row.offset_text()).key("crc32").text(row.crc32_text()).end('}');
+      json.key("size").text(row.size_text()).key("bytes").number(row.bytes).key("offset").number_or_null(row.offset);
+      json.key("crc32").text(row.crc32_text()).end('}');
       pixels.append(reinterpret_cast<const char*>(row.bitmap->pixels), row.bytes);
     }
     json.end(']').key("pixels").base64(deflated(pixels)).end('}');

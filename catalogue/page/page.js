@@ -28,21 +28,29 @@ function rgbOf(value) {
 }
 
 // A bitmap's pixels as stored (RGB565, high byte first) to RGBA.
+// (Written channel by channel: a bitmap's worth of small arrays would cost
+// a slow machine a frame.)
 function toImageData(bytes, width, height) {
   const image = new ImageData(width, height), rgba = image.data;
   for (let i = 0; i < width * height; ++i) {
-    const [r, g, b] = rgbOf((bytes[2 * i] << 8) | bytes[2 * i + 1]);
-    rgba.set([r, g, b, 255], 4 * i);
+    const rgb = rgbOf((bytes[2 * i] << 8) | bytes[2 * i + 1]);
+    rgba[4 * i] = rgb[0];
+    rgba[4 * i + 1] = rgb[1];
+    rgba[4 * i + 2] = rgb[2];
+    rgba[4 * i + 3] = 255;
   }
   return image;
 }
 
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
+// An offset in the flash image as `catalogue list` writes it, "0x0059e14e",
+// or "-" where there is none (a bitmap outside the image).
+const offsetText = (offset) => (offset === null ? '-' : '0x' + offset.toString(16).padStart(8, '0'));
 // A count with its digits in threes, "25,600", as toLocaleString('en') would
 // put it, without the 20 ms that starting the browser's number formatting takes.
 const grouped = (n) => String(n).replace(/\B(?=(\d{3})+$)/g, ',');
 // A bitmap as the commands name it, "smoke:22", with its table entry.
-const nameOf = (bitmap) => bitmap.name + (bitmap.entry === '-' ? '' : ' \u00b7 entry ' + bitmap.entry);
+const nameOf = (bitmap) => bitmap.name + (bitmap.entry === null ? '' : ' \u00b7 entry ' + bitmap.entry);
 
 function element(tag, properties = {}, children = []) {
   const e = Object.assign(document.createElement(tag), properties);
@@ -91,8 +99,7 @@ function readInspected(speak) {
   field('y').textContent = y;
   field('value').textContent = hex(value, 4);
   field('bytes').textContent = `${hex(high, 2)} ${hex(low, 2)}`;
-  field('offset').textContent =
-    bitmap.offset === null ? '-' : '0x' + (bitmap.offset + at).toString(16).padStart(8, '0');
+  field('offset').textContent = offsetText(bitmap.offset === null ? null : bitmap.offset + at);
   document.getElementById('swatch').style.background = `rgb(${rgbOf(value).join(',')})`;
   inspector.classList.add('active');
   if (speak) say(inspector.querySelector('.reading').textContent.replace(/\s+/g, ' ').trim());
@@ -192,20 +199,26 @@ const keepInView = (listing, row) => scrollListing(listing, scrollFor(listing, r
 // Only runs whose views are on screen play, and none while the tab is hidden:
 // with nothing to move, no frame is asked for, and with runs playing, a frame
 // only when one of them is due to show its next bitmap.
+// A timer wakes the page a little before a bitmap is due, and the frame after
+// it shows the bitmaps due by the time that frame can be on screen: one frame
+// asked for each bitmap shown, not a second for the few milliseconds between.
+// (Told by the clock when the frame runs, which is after the timer; the
+// frame's own time may be from before it.)
 const players = [];
+const early = 12;
 let frameAsked = false;
 function animate() {
   const moving = players.filter((p) => p.playing && p.visible);
   if (frameAsked || document.hidden || !moving.length) return;
   frameAsked = true;
   const wait = Math.min(...moving.map((p) => p.due())) - performance.now();
-  // (Woken a little early: the frame after the timer is the one due.)
-  if (wait > 20) setTimeout(() => requestAnimationFrame(tick), wait - 12);
+  if (wait > early + 8) setTimeout(() => requestAnimationFrame(tick), wait - early + 4);
   else requestAnimationFrame(tick);
 }
-function tick(now) {
+function tick() {
   frameAsked = false;
-  for (const player of players) if (player.playing && player.visible) player.tick(now);
+  const soon = performance.now() + early;
+  for (const player of players) if (player.playing && player.visible) player.tick(soon);
   animate();
 }
 
@@ -221,7 +234,25 @@ class Player {
     this.drawn = -1;
     this.playing = false;
     this.visible = false;
-    const first = run.bitmaps[0], current = () => run.bitmaps[this.frame];
+    this.zoom = run.zoom;
+    const many = run.bitmaps.length > 1;
+    this.buildViews();
+    this.buildListing();
+    this.buildStrip(many && !run.animated);
+    this.section = element('section', { className: 'run', id: 'run-' + run.name }, [
+      this.heading(),
+      element('div', { className: 'player' }, [this.controls(many), this.views, this.stripBox]),
+      this.listing]);
+    if (many) this.stepKeys();
+    this.show(0);
+    this.draw();
+    if (run.animated && !reducedMotion.matches) this.play(false);
+  }
+
+  // The current bitmap at 1x and enlarged, with the enlarged view's pixel
+  // cursor, which the arrow keys move.
+  buildViews() {
+    const first = this.run.bitmaps[0], current = () => this.run.bitmaps[this.frame];
     this.actual = bitmapCanvas(first.width, first.height, current);
     this.zoomed = bitmapCanvas(first.width, first.height, current);
     this.actual.className = 'actual';
@@ -238,6 +269,15 @@ class Player {
       this.moveCursor(...move);
       event.preventDefault();
     });
+    this.zoomCaption = element('figcaption');
+    this.views = element('div', { className: 'views' }, [
+      element('figure', {}, [this.actual, element('figcaption', { textContent: '1\u00d7' })]),
+      element('figure', {}, [element('div', { className: 'zoom-box' }, [this.zoomed, this.cursor.box]), this.zoomCaption])]);
+  }
+
+  // Play, the steps (for a run of more than one bitmap), the zoom and the
+  // name of the bitmap shown.
+  controls(many) {
     this.playButton = element('button', { className: 'play', textContent: 'Play', onclick: () => this.toggle() });
     this.playButton.setAttribute('aria-keyshortcuts', 'P');
     const step = (by, text, className, key) => {
@@ -247,11 +287,27 @@ class Player {
     };
     this.frameText = element('span', { className: 'frame' });
     this.zoomChoice = element('select', { onchange: () => this.fitZoom(room) },
-      [1, 2, 3, 4, 5, 6, 8].map((z) => element('option', { value: z, textContent: z + '\u00d7', selected: z === run.zoom })));
-    this.zoomCaption = element('figcaption');
+      [1, 2, 3, 4, 5, 6, 8].map((z) => element('option', { value: z, textContent: z + '\u00d7', selected: z === this.run.zoom })));
+    const zoomLabel = element('label', {}, ['zoom ', this.zoomChoice]);
+    return element('div', { className: 'controls' }, many
+      ? [this.playButton, step(-1, '\u25c0 step', 'back', ','), step(1, 'step \u25b6', 'forward', '.'), zoomLabel, this.frameText]
+      : [zoomLabel, this.frameText]);
+  }
+
+  // The run's name, its table entries and the size of its bitmaps.
+  heading() {
+    const { name, bitmaps, animated, fps } = this.run, first = bitmaps[0];
+    const entries = first.entry === null ? 'outside bitmap_table' : `entries ${first.entry}\u2013${bitmaps.at(-1).entry}`;
+    return element('h2', {}, [name + ' ', element('small', { textContent:
+      `${entries} \u00b7 ${bitmaps.length} \u00d7 ${first.size}` + (animated ? ` \u00b7 ${fps} frames a second` : '') })]);
+  }
+
+  // The listing: a line for each bitmap, one tab stop for them all.
+  buildListing() {
+    const run = this.run;
     this.rows = run.bitmaps.map((b, i) =>
       element('tr', { onclick: () => this.pauseAt(i) },
-        [b.name, b.entry, b.size, grouped(b.bytes), b.offsetText, b.crc32].map((text) => element('td', { textContent: text }))));
+        [b.name, b.entry ?? '-', b.size, grouped(b.bytes), offsetText(b.offset), b.crc32].map((text) => element('td', { textContent: text }))));
     const body = element('tbody', {}, this.rows);
     // The lines are the listing's one tab stop, not its scroll box as well.
     this.listing = element('div', { className: 'listing', tabIndex: -1 }, [element('table', {}, [
@@ -273,9 +329,13 @@ class Player {
     this.listing.firstChild.setAttribute('aria-label', `${run.name}: Enter or Space shows the bitmap of the focused line`);
     this.rows.forEach((row) => row.setAttribute('aria-selected', 'false'));
     this.rowFocus = roving(this.rows, (i) => this.pauseAt(i), { vertical: true, container: this.listing });
-    const many = run.bitmaps.length > 1;
-    this.strip = many && !run.animated
-      ? run.bitmaps.map((b, i) => {
+  }
+
+  // A font's glyphs side by side, each a choice (an empty strip for a run
+  // that plays).
+  buildStrip(glyphs) {
+    this.strip = glyphs
+      ? this.run.bitmaps.map((b, i) => {
           const canvas = bitmapCanvas(b.width, b.height, () => b);
           paint(canvas, b);
           canvas.onclick = () => this.pauseAt(i);
@@ -285,43 +345,23 @@ class Player {
           return canvas;
         })
       : [];
-    const strip = element('div', { className: 'strip' }, this.strip);
-    if (this.strip.length) {
-      strip.setAttribute('role', 'listbox');
-      strip.setAttribute('aria-orientation', 'horizontal');
-      strip.setAttribute('aria-label', `${run.name}, every glyph: Enter or Space shows it`);
-      this.glyphFocus = roving(this.strip, (i) => this.pauseAt(i), { vertical: false, container: strip });
-    }
-    const entries = run.bitmaps[0].entry === '-' ? 'outside bitmap_table'
-      : `entries ${run.bitmaps[0].entry}\u2013${run.bitmaps[run.bitmaps.length - 1].entry}`;
-    const zoomLabel = element('label', {}, ['zoom ', this.zoomChoice]);
-    this.views = element('div', { className: 'views' }, [
-      element('figure', {}, [this.actual, element('figcaption', { textContent: '1\u00d7' })]),
-      element('figure', {}, [element('div', { className: 'zoom-box' }, [this.zoomed, this.cursor.box]), this.zoomCaption])]);
-    this.section = element('section', { className: 'run', id: 'run-' + run.name }, [
-      element('h2', {}, [run.name + ' ', element('small', { textContent:
-        `${entries} \u00b7 ${run.bitmaps.length} \u00d7 ${first.size}` +
-        (run.animated ? ` \u00b7 ${run.fps} frames a second` : '') })]),
-      element('div', { className: 'player' }, [
-        element('div', { className: 'controls' }, many
-          ? [this.playButton, step(-1, '\u25c0 step', 'back', ','), step(1, 'step \u25b6', 'forward', '.'), zoomLabel, this.frameText]
-          : [zoomLabel, this.frameText]),
-        this.views,
-        strip]),
-      this.listing]);
-    if (many) {
-      this.section.addEventListener('keydown', (event) => {
-        if (event.target.tagName === 'SELECT' || event.ctrlKey || event.altKey || event.metaKey) return;
-        const action = { '.': () => this.step(1), ',': () => this.step(-1), p: () => this.toggle() }[event.key];
-        if (!action) return;
-        action();
-        event.preventDefault();
-      });
-    }
-    this.zoom = run.zoom;
-    this.show(0);
-    this.draw();
-    if (run.animated && !reducedMotion.matches) this.play(false);
+    this.stripBox = element('div', { className: 'strip' }, this.strip);
+    if (!glyphs) return;
+    this.stripBox.setAttribute('role', 'listbox');
+    this.stripBox.setAttribute('aria-orientation', 'horizontal');
+    this.stripBox.setAttribute('aria-label', `${this.run.name}, every glyph: Enter or Space shows it`);
+    this.glyphFocus = roving(this.strip, (i) => this.pauseAt(i), { vertical: false, container: this.stripBox });
+  }
+
+  // Within the run, "." and "," step and "p" plays or pauses.
+  stepKeys() {
+    this.section.addEventListener('keydown', (event) => {
+      if (event.target.tagName === 'SELECT' || event.ctrlKey || event.altKey || event.metaKey) return;
+      const action = { '.': () => this.step(1), ',': () => this.step(-1), p: () => this.toggle() }[event.key];
+      if (!action) return;
+      action();
+      event.preventDefault();
+    });
   }
 
   // The chosen zoom, or the largest below it that fits the room [width, height].
@@ -424,10 +464,10 @@ class Player {
     animate();
   }
 
-  // When the next frame is due.
+  // When the bitmap after the one a frame starting now would show is due.
   due() {
     const period = 1000 / this.run.fps;
-    return this.startTime + (Math.floor(Math.max(0, performance.now() - this.startTime) / period) + 1) * period;
+    return this.startTime + (Math.floor(Math.max(0, performance.now() + early - this.startTime) / period) + 1) * period;
   }
 
   pauseAt(frame) {
@@ -461,7 +501,7 @@ function mapImage({ imageLength, imageRuns, imageEnd, outside }) {
   const bar = document.getElementById('flash-bar'), legend = document.getElementById('flash-legend');
   const segment = (s, href, background) => {
     const a = element('a', { href, textContent: s.name, tabIndex: -1,
-      title: `${s.name}: ${grouped(s.bytes)} bytes from ${s.offsetText}` +
+      title: `${s.name}: ${grouped(s.bytes)} bytes from ${offsetText(s.offset)}` +
         (s.name === 'record' ? ', which identifies the image' : '') });
     Object.assign(a.style, { flexGrow: s.bytes, background });
     a.dataset.bytes = s.bytes;
@@ -478,7 +518,7 @@ function mapImage({ imageLength, imageRuns, imageEnd, outside }) {
   });
   for (const s of imageEnd) {
     const { title } = segment(s, '#flash-map', '#fff');
-    legend.append(element('span', { textContent: `${s.name} ${grouped(s.bytes)} bytes at ${s.offsetText}`, title }));
+    legend.append(element('span', { textContent: `${s.name} ${grouped(s.bytes)} bytes at ${offsetText(s.offset)}`, title }));
   }
   if (outside.length) legend.append(element('span', { textContent: 'not in the image:' }));
   for (const name of outside) legend.append(element('a', { href: '#run-' + name, textContent: name }));
@@ -581,13 +621,9 @@ function readData(loaded) {
   }
 }
 
-function readSoFar() {
-  readData(false);
-  if (document.readyState === 'loading') setTimeout(readSoFar, 20);
-}
-
 // With every run read, those below the first screen.
 async function finish() {
+  parsing?.disconnect();
   readData(true);
   await placed;
   for (const run of later) {
@@ -603,7 +639,7 @@ async function finish() {
 }
 
 const byViews = new Map();
-let watcher = null;
+let watcher = null, parsing = null;
 
 // The page's life, in a browser that has what it needs (index.html has told
 // any other reader what is missing, and this does nothing there).
@@ -632,8 +668,14 @@ function start() {
   watcher = new IntersectionObserver((entries) => {
     for (const entry of entries) byViews.get(entry.target).seen(entry.isIntersecting);
   });
-  readSoFar();
-  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', finish);
-  else finish();
+  readData(false);
+  if (document.readyState === 'loading') {
+    // Told of each piece of the data as the parser adds it to the page.
+    parsing = new MutationObserver(() => readData(false));
+    parsing.observe(document.body, { childList: true });
+    document.addEventListener('DOMContentLoaded', finish);
+  } else {
+    finish();
+  }
 }
 if (!document.documentElement.classList.contains('lacking')) start();

@@ -81,11 +81,19 @@ try {
       return { task: get('TaskDuration'), script: get('ScriptDuration') };
     };
     await page.goto(url);
-    // (In Chromium, asked of the page itself: the driver's own script, which
-    // its first call would put in the page, would be one of the long tasks.)
-    const poll = 'new Promise((resolve) => { const poll = () => document.documentElement.dataset.ready ? resolve(true) : setTimeout(poll, 50); poll(); })';
-    if (cdp) await cdp.send('Runtime.evaluate', { expression: poll, awaitPromise: true, timeout: 60000 });
-    else await page.waitFor(() => document.documentElement.dataset.ready, null, 60000);
+    // Until the page marks every run drawn, told by the mark itself, within a
+    // minute. (In Chromium, asked of the page itself: the driver's own
+    // script, which its first call would put in the page, would be one of
+    // the long tasks.)
+    const drawn = `new Promise((resolve) => {
+      const seen = () => performance.getEntriesByName('first-frames-drawn').length > 0;
+      if (seen()) return resolve(true);
+      setTimeout(() => resolve(false), 60000);
+      new PerformanceObserver(() => seen() && resolve(true)).observe({ type: 'mark' });
+    })`;
+    const ready = cdp ? (await cdp.send('Runtime.evaluate', { expression: drawn, awaitPromise: true, returnByValue: true })).result.value
+      : await page.evaluate(drawn);
+    if (!ready) throw new Error(`${url}: every run was not drawn within a minute`);
     const longest = cdp && (await cdp.send('Runtime.evaluate', { expression: 'Math.max(0, ...window.longTasks)', returnByValue: true })).result.value;
     await page.wait(500);
     const shown = await page.evaluate(() => ({

@@ -51,6 +51,14 @@ function countDraws() {
       return original.apply(this, args);
     };
   }
+  // The frames asked for in which nothing was drawn.
+  window.idleFrames = 0;
+  const ask = requestAnimationFrame;
+  window.requestAnimationFrame = (callback) => ask((now) => {
+    const drawn = Object.values(window.draws).reduce((a, b) => a + b, 0);
+    callback(now);
+    if (Object.values(window.draws).reduce((a, b) => a + b, 0) === drawn) ++window.idleFrames;
+  });
 }
 
 const scratch = mkdtempSync(join(tmpdir(), 'catalogue-page-'));
@@ -159,13 +167,17 @@ try {
     cells[3].replaceAll(',', ''), cells[4], cells[5]]));
   check(pageRows.length === 281 && same(pageRows, listing),
     'every bitmap shows its name and the entry, size, bytes, offset and CRC-32 that catalogue list prints');
+  const headings = await page.evaluate(() => [...document.querySelectorAll('section.run h2 small')]
+    .map((small) => small.textContent.split(' \u00b7 ')[0]));
+  check(same(headings, runs.map(({ bitmaps: [first, ...rest] }) => (first.entry === '-' ? 'outside bitmap_table'
+    : `entries ${first.entry}\u2013${(rest.at(-1) ?? first).entry}`))), `each run's heading names its table entries: ${headings}`);
 
   // Nothing is drawn that nobody sees: at the top only the runs whose views
   // are in the window, and nothing at all with no animated run in view.
   const drawsOver = async (ms) => {
-    await page.evaluate(() => { window.draws = {}; });
+    await page.evaluate(() => { window.draws = {}; window.idleFrames = 0; });
     await page.wait(ms);
-    return page.evaluate(() => window.draws);
+    return page.evaluate(() => ({ ...window.draws, idle: window.idleFrames }));
   };
   const inView = () => page.evaluate(() => [...document.querySelectorAll('section.run')].filter((s) => {
     const r = s.querySelector('.views').getBoundingClientRect();
@@ -173,13 +185,14 @@ try {
   }).map((s) => s.id));
   await page.evaluate(() => window.scrollTo(0, 0));
   await settle();
-  const topDraws = await drawsOver(1000), topInView = await inView();
+  const { idle, ...topDraws } = await drawsOver(1000), topInView = await inView();
   check(topDraws['run-bolt'] > 0 && Object.keys(topDraws).every((id) => topInView.includes(id)),
     `at the top only the runs in view are drawn (${topInView}): ${JSON.stringify(topDraws)}`);
+  check(idle <= 2, `a run playing asks for a frame only to show its next bitmap: ${idle} frames drew nothing`);
   await reveal('#run-farewell');
   const stillInView = await inView();
   check(same(stillInView.filter((id) => !id.startsWith('run-farewell')), []), `only the farewell screens in view: ${stillInView}`);
-  const stillDraws = await drawsOver(1000);
+  const { idle: _, ...stillDraws } = await drawsOver(1000);
   check(same(stillDraws, {}), `with no animated run in view nothing is drawn: ${JSON.stringify(stillDraws)}`);
 
   // The runs that play by themselves advance when in view.
@@ -328,7 +341,10 @@ try {
   }
   await pointAt('#run-farewell canvas.zoomed', 40, 5);
   const farewellWant = expectedReading(bitmaps.find((b) => b.run === 'farewell'), 40, 5);
-  check(same((await reading()).fields, farewellWant), `the inspector on farewell (40, 5): ${(await reading()).fields}`);
+  // (named without an entry: it has none)
+  const farewellGot = await reading();
+  check(same([farewellGot.bitmap, ...farewellGot.fields], ['farewell:0', ...farewellWant]),
+    `the inspector on farewell (40, 5): ${farewellGot.bitmap} ${farewellGot.fields}`);
   // It clears when the pointer leaves.
   await page.move(1, 1);
   check(!(await reading()).shown, 'the reading clears when the pointer leaves the bitmap');
