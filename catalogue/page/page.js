@@ -222,6 +222,9 @@ function tick() {
   animate();
 }
 
+// How often a playing run's listing moves its line on, at most (ms).
+const lineEvery = 250;
+
 const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
 
 // A run's player: the current bitmap at 1x and zoomed, play, pause and step.
@@ -231,6 +234,8 @@ class Player {
   constructor(run) {
     this.run = run;
     this.frame = 0;
+    this.marked = 0;
+    this.markedAt = -Infinity;
     this.drawn = -1;
     this.playing = false;
     this.visible = false;
@@ -410,29 +415,41 @@ class Player {
   show(frame, speak) {
     const bitmap = this.run.bitmaps[frame];
     if (speak) this.following = true;
-    const scrollTo = this.visible && this.following ? scrollFor(this.listing, this.rows[frame]) : null;
-    for (const [line, on] of [[this.rows[this.frame], false], [this.rows[frame], true]]) {
-      line.classList.toggle('current', on);
-      line.setAttribute('aria-selected', on);
-    }
-    if (this.strip.length) {
-      this.strip[this.frame].setAttribute('aria-selected', 'false');
-      this.strip[frame].setAttribute('aria-selected', 'true');
-    }
+    // Playing, the listing's line (and the glyph strip's mark) moves on at
+    // most every `lineEvery` ms: a line repainted costs a slow machine as
+    // much as the frame itself. Paused or stepped, it is the bitmap shown.
+    const now = performance.now(), mark = !this.playing || now - this.markedAt >= lineEvery;
+    const scrollTo = mark && this.visible && this.following ? scrollFor(this.listing, this.rows[frame]) : null;
+    if (mark) this.markLine(frame, now);
     this.frame = frame;
-    if (!this.rowFocus.has()) this.rowFocus.focusOn(frame);
-    if (this.glyphFocus && !this.glyphFocus.has()) this.glyphFocus.focusOn(frame);
     if (this.visible) {
       this.draw();
       scrollListing(this.listing, scrollTo);
     }
     // Playing, the frames are named in the listing: nothing but the canvases
-    // and the line's colour changes, and the page is not laid out anew.
+    // and now and then the line's colour changes, and the page is not laid
+    // out anew.
     if (!this.playing) this.name(nameOf(bitmap));
     this.section.dataset.frame = frame;
     const inspecting = inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed);
     if (inspecting) readInspected(speak);
     else if (speak) say(nameOf(bitmap));
+  }
+
+  // The listing's line and the strip's glyph of a bitmap marked as the one shown.
+  markLine(frame, now) {
+    for (const [line, on] of [[this.rows[this.marked], false], [this.rows[frame], true]]) {
+      line.classList.toggle('current', on);
+      line.setAttribute('aria-selected', on);
+    }
+    if (this.strip.length) {
+      this.strip[this.marked].setAttribute('aria-selected', 'false');
+      this.strip[frame].setAttribute('aria-selected', 'true');
+    }
+    this.marked = frame;
+    this.markedAt = now;
+    if (!this.rowFocus.has()) this.rowFocus.focusOn(frame);
+    if (this.glyphFocus && !this.glyphFocus.has()) this.glyphFocus.focusOn(frame);
   }
 
   // What the player and its enlarged view say they show.
@@ -446,7 +463,7 @@ class Player {
     this.visible = visible;
     if (!visible) return;
     if (this.drawn !== this.frame) this.draw();
-    if (this.following) keepInView(this.listing, this.rows[this.frame]);
+    if (this.following) keepInView(this.listing, this.rows[this.marked]);
     animate();
   }
 
