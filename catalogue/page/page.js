@@ -137,13 +137,32 @@ function inspectPointer(event) {
 }
 
 function bitmapCanvas(width, height, shows) {
-  const canvas = element('canvas', { width, height });
-  shownOn.set(canvas, shows);
-  canvas.addEventListener('pointermove', inspectPointer);
-  canvas.addEventListener('pointerdown', inspectPointer);
+  return inspectable(element('canvas', { width, height }), shows);
+}
+
+// A view (a canvas, or a glyph's image) the inspector reads: `shows` gives
+// the bitmap it shows now.
+function inspectable(view, shows) {
+  shownOn.set(view, shows);
+  view.addEventListener('pointermove', inspectPointer);
+  view.addEventListener('pointerdown', inspectPointer);
   // A finger lifted leaves its reading; a mouse or pen moved away clears it.
-  canvas.addEventListener('pointerleave', (event) => event.pointerType !== 'touch' && stopInspecting(canvas));
-  return canvas;
+  view.addEventListener('pointerleave', (event) => event.pointerType !== 'touch' && stopInspecting(view));
+  return view;
+}
+
+// A glyph of a strip, drawn once: an image, which the browser paints with
+// the page, where a canvas would be a layer of its own to commit with every
+// frame of a run playing.
+function glyphView(bitmap) {
+  const { width, height } = bitmap, drawn = element('canvas', { width, height });
+  const glyph = inspectable(element('img', { width, height, alt: bitmap.name, draggable: false }), () => bitmap);
+  paint(drawn, bitmap);
+  drawn.toBlob((png) => {
+    glyph.onload = () => URL.revokeObjectURL(glyph.src);
+    glyph.src = URL.createObjectURL(png);
+  });
+  return glyph;
 }
 
 // A list of choices with one tab stop: the arrow keys move the focus, Enter
@@ -341,13 +360,12 @@ class Player {
   buildStrip(glyphs) {
     this.strip = glyphs
       ? this.run.bitmaps.map((b, i) => {
-          const canvas = bitmapCanvas(b.width, b.height, () => b);
-          paint(canvas, b);
-          canvas.onclick = () => this.pauseAt(i);
-          canvas.setAttribute('role', 'option');
-          canvas.setAttribute('aria-selected', 'false');
-          canvas.setAttribute('aria-label', b.name);
-          return canvas;
+          const glyph = glyphView(b);
+          glyph.onclick = () => this.pauseAt(i);
+          glyph.setAttribute('role', 'option');
+          glyph.setAttribute('aria-selected', 'false');
+          glyph.setAttribute('aria-label', b.name);
+          return glyph;
         })
       : [];
     this.stripBox = element('div', { className: 'strip' }, this.strip);
@@ -376,9 +394,9 @@ class Player {
     while (zoom > 1 && (width * zoom > wide || height * zoom > tall)) --zoom;
     if (zoom === this.zoom && this.zoomCaption.textContent) return;
     this.zoom = zoom;
-    for (const canvas of [this.zoomed, ...this.strip]) {
-      canvas.style.width = canvas.width * zoom + 'px';
-      canvas.style.height = canvas.height * zoom + 'px';
+    for (const view of [this.zoomed, ...this.strip]) {
+      view.style.width = width * zoom + 'px';
+      view.style.height = height * zoom + 'px';
     }
     this.zoomCaption.textContent = zoom + '\u00d7' + (zoom < Number(this.zoomChoice.value) ? ' (to fit)' : '');
     this.placeCursor();
