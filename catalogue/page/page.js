@@ -137,13 +137,32 @@ function inspectPointer(event) {
 }
 
 function bitmapCanvas(width, height, shows) {
-  const canvas = element('canvas', { width, height });
-  shownOn.set(canvas, shows);
-  canvas.addEventListener('pointermove', inspectPointer);
-  canvas.addEventListener('pointerdown', inspectPointer);
+  return inspectable(element('canvas', { width, height }), shows);
+}
+
+// A view (a canvas, or a glyph's image) the inspector reads: `shows` gives
+// the bitmap it shows now.
+function inspectable(view, shows) {
+  shownOn.set(view, shows);
+  view.addEventListener('pointermove', inspectPointer);
+  view.addEventListener('pointerdown', inspectPointer);
   // A finger lifted leaves its reading; a mouse or pen moved away clears it.
-  canvas.addEventListener('pointerleave', (event) => event.pointerType !== 'touch' && stopInspecting(canvas));
-  return canvas;
+  view.addEventListener('pointerleave', (event) => event.pointerType !== 'touch' && stopInspecting(view));
+  return view;
+}
+
+// A glyph of a strip, drawn once: an image, which the browser paints with
+// the page, where a canvas would be a layer of its own to commit with every
+// frame of a run playing.
+function glyphView(bitmap) {
+  const { width, height } = bitmap, drawn = element('canvas', { width, height });
+  const glyph = inspectable(element('img', { width, height, alt: bitmap.name, draggable: false }), () => bitmap);
+  paint(drawn, bitmap);
+  drawn.toBlob((png) => {
+    glyph.onload = () => URL.revokeObjectURL(glyph.src);
+    glyph.src = URL.createObjectURL(png);
+  });
+  return glyph;
 }
 
 // A list of choices with one tab stop: the arrow keys move the focus, Enter
@@ -222,6 +241,9 @@ function tick() {
   animate();
 }
 
+// How often a playing run's listing moves its line on, at most (ms).
+const lineEvery = 250;
+
 const reducedMotion = matchMedia('(prefers-reduced-motion: reduce)');
 
 // A run's player: the current bitmap at 1x and zoomed, play, pause and step.
@@ -231,6 +253,8 @@ class Player {
   constructor(run) {
     this.run = run;
     this.frame = 0;
+    this.marked = 0;
+    this.markedAt = -Infinity;
     this.drawn = -1;
     this.playing = false;
     this.visible = false;
@@ -336,13 +360,12 @@ class Player {
   buildStrip(glyphs) {
     this.strip = glyphs
       ? this.run.bitmaps.map((b, i) => {
-          const canvas = bitmapCanvas(b.width, b.height, () => b);
-          paint(canvas, b);
-          canvas.onclick = () => this.pauseAt(i);
-          canvas.setAttribute('role', 'option');
-          canvas.setAttribute('aria-selected', 'false');
-          canvas.setAttribute('aria-label', b.name);
-          return canvas;
+          const glyph = glyphView(b);
+          glyph.onclick = () => this.pauseAt(i);
+          glyph.setAttribute('role', 'option');
+          glyph.setAttribute('aria-selected', 'false');
+          glyph.setAttribute('aria-label', b.name);
+          return glyph;
         })
       : [];
     this.stripBox = element('div', { className: 'strip' }, this.strip);
@@ -371,9 +394,9 @@ class Player {
     while (zoom > 1 && (width * zoom > wide || height * zoom > tall)) --zoom;
     if (zoom === this.zoom && this.zoomCaption.textContent) return;
     this.zoom = zoom;
-    for (const canvas of [this.zoomed, ...this.strip]) {
-      canvas.style.width = canvas.width * zoom + 'px';
-      canvas.style.height = canvas.height * zoom + 'px';
+    for (const view of [this.zoomed, ...this.strip]) {
+      view.style.width = width * zoom + 'px';
+      view.style.height = height * zoom + 'px';
     }
     this.zoomCaption.textContent = zoom + '\u00d7' + (zoom < Number(this.zoomChoice.value) ? ' (to fit)' : '');
     this.placeCursor();
@@ -410,29 +433,41 @@ class Player {
   show(frame, speak) {
     const bitmap = this.run.bitmaps[frame];
     if (speak) this.following = true;
-    const scrollTo = this.visible && this.following ? scrollFor(this.listing, this.rows[frame]) : null;
-    for (const [line, on] of [[this.rows[this.frame], false], [this.rows[frame], true]]) {
-      line.classList.toggle('current', on);
-      line.setAttribute('aria-selected', on);
-    }
-    if (this.strip.length) {
-      this.strip[this.frame].setAttribute('aria-selected', 'false');
-      this.strip[frame].setAttribute('aria-selected', 'true');
-    }
+    // Playing, the listing's line (and the glyph strip's mark) moves on at
+    // most every `lineEvery` ms: a line repainted costs a slow machine as
+    // much as the frame itself. Paused or stepped, it is the bitmap shown.
+    const now = performance.now(), mark = !this.playing || now - this.markedAt >= lineEvery;
+    const scrollTo = mark && this.visible && this.following ? scrollFor(this.listing, this.rows[frame]) : null;
+    if (mark) this.markLine(frame, now);
     this.frame = frame;
-    if (!this.rowFocus.has()) this.rowFocus.focusOn(frame);
-    if (this.glyphFocus && !this.glyphFocus.has()) this.glyphFocus.focusOn(frame);
     if (this.visible) {
       this.draw();
       scrollListing(this.listing, scrollTo);
     }
     // Playing, the frames are named in the listing: nothing but the canvases
-    // and the line's colour changes, and the page is not laid out anew.
+    // and now and then the line's colour changes, and the page is not laid
+    // out anew.
     if (!this.playing) this.name(nameOf(bitmap));
     this.section.dataset.frame = frame;
     const inspecting = inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed);
     if (inspecting) readInspected(speak);
     else if (speak) say(nameOf(bitmap));
+  }
+
+  // The listing's line and the strip's glyph of a bitmap marked as the one shown.
+  markLine(frame, now) {
+    for (const [line, on] of [[this.rows[this.marked], false], [this.rows[frame], true]]) {
+      line.classList.toggle('current', on);
+      line.setAttribute('aria-selected', on);
+    }
+    if (this.strip.length) {
+      this.strip[this.marked].setAttribute('aria-selected', 'false');
+      this.strip[frame].setAttribute('aria-selected', 'true');
+    }
+    this.marked = frame;
+    this.markedAt = now;
+    if (!this.rowFocus.has()) this.rowFocus.focusOn(frame);
+    if (this.glyphFocus && !this.glyphFocus.has()) this.glyphFocus.focusOn(frame);
   }
 
   // What the player and its enlarged view say they show.
@@ -446,7 +481,7 @@ class Player {
     this.visible = visible;
     if (!visible) return;
     if (this.drawn !== this.frame) this.draw();
-    if (this.following) keepInView(this.listing, this.rows[this.frame]);
+    if (this.following) keepInView(this.listing, this.rows[this.marked]);
     animate();
   }
 

@@ -302,6 +302,17 @@ try {
     return [strip.getAttribute('aria-orientation'), marks.indexOf('true'), marks.filter((m) => m === 'false').length];
   });
   check(same(glyphs, ['horizontal', glyph + 2, 25]), `the glyph strip is horizontal and marks the glyph shown alone: ${glyphs}`);
+  // Each glyph of the strip holds its own bitmap's colours.
+  const glyphPixels = (i) => page.evaluate((at) => {
+    const image = document.querySelector('#run-capitals .strip').children[at], c = document.createElement('canvas');
+    Object.assign(c, { width: image.naturalWidth, height: image.naturalHeight });
+    c.getContext('2d').drawImage(image, 0, 0);
+    return String.fromCharCode(...c.getContext('2d').getImageData(0, 0, c.width, c.height).data);
+  }, i);
+  await page.waitFor(() => [...document.querySelectorAll('#run-capitals .strip img')].every((g) => g.complete && g.naturalWidth), null, 5000);
+  const capitals = runs.find((r) => r.name === 'capitals').bitmaps;
+  for (const i of [0, glyph + 2, capitals.length - 1])
+    check(Buffer.from(await glyphPixels(i), 'latin1').equals(expectedRgba(capitals[i])), `the strip's glyph ${i} shows its bitmap`);
 
   // The inspector: several pixels of a digit and of a full screen, against
   // the bytes and the offsets `catalogue list` prints; the flash image holds
@@ -389,7 +400,13 @@ try {
   const afterWheel = await page.evaluate(() => [window.listingMoves, Number(document.getElementById('run-bolt').dataset.frame)]);
   check(wheeledTo !== boltListing[2] && same(afterWheel[0], []) && afterWheel[1] !== wheeledAt,
     `a listing the reader scrolled (to ${wheeledTo}) stays put while its run plays on: ${afterWheel}`);
-  await clickOn('#run-bolt button.play');
+  // Paused and stepped at once, the listing marks the bitmap shown (playing, its line may lag).
+  const pausedOn = await page.evaluate(() => {
+    for (const button of ['play', 'forward']) document.querySelector('#run-bolt button.' + button).click();
+    return [Number(document.getElementById('run-bolt').dataset.frame),
+      [...document.querySelectorAll('#run-bolt tbody tr')].findIndex((tr) => tr.matches('.current[aria-selected="true"]'))];
+  });
+  check(pausedOn[0] === pausedOn[1], `paused and stepped, the listing marks the line shown: ${pausedOn}`);
 
   // The keyboard's pixel cursor reads what pointing reads.
   await page.move(1, 1);
