@@ -260,7 +260,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string args[3] = {scratch.manifest, run, out};
   char* argv[3] = {&args[0][0], &args[1][0], &args[2][0]};
-  const int status = bitmapc::pixels_command(3, argv);
+  const int status = bitmapc::pixels_command(argv);
 
   std::vector<uint8_t> written;
   const bool has_output = read_bytes(out, written);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmap.h"
 #include "commands.h"
 #include "manifest.h"
 #include "png_io.h"
@@ -47,6 +48,12 @@ bool convert_run(const std::string& manifest_path, const std::string& run_name, 
 }
 
 }  // namespace
+
+uint32_t bitmap_bytes(const toolkit::Run& run) {
+  // The manifest keeps width and height from 1 to 255, as the record holds them.
+  const sBITMAP record{static_cast<uint8_t>(run.width), static_cast<uint8_t>(run.height), nullptr};
+  return bitmap_byte_size(&record);
+}
 
 int pixels_command(char** operands) {
   const std::string out_path = operands[2];

@@ -169,12 +169,6 @@ bool write_text(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-uint32_t bitmap_bytes(const toolkit::Run& run) {
-  // The manifest keeps width and height from 1 to 255, as the record holds them.
-  const sBITMAP record{static_cast<uint8_t>(run.width), static_cast<uint8_t>(run.height), nullptr};
-  return bitmap_byte_size(&record);
-}
-
 int sources_command(char** operands) {
   toolkit::Manifest manifest;
   std::string error;
