@@ -1,7 +1,9 @@
 // The catalogue page: decodes each run's pixel bytes as the program carries
 // them (RGB565, high byte first, row-major) and shows every run playing, the
 // listing of its bitmaps, a pixel inspector and a map of the flash image.
-// It draws only what is in view, and nothing while the tab is hidden.
+// It draws only what is in view, and nothing while the tab is hidden; a
+// worker draws the runs, off the thread that lays out the page and answers
+// the reader.
 'use strict';
 
 // A run's pixel bytes come deflated (the zlib format) and in base64.
@@ -58,22 +60,88 @@ function element(tag, properties = {}, children = []) {
   return e;
 }
 
+// A run playing: from bitmap `frame` at time `at` (ms since the epoch, the
+// clock the page and its worker share), `fps` bitmaps a second, round its
+// `count`. The bitmap it shows at time t, and when the next is due after t:
+// the page and the worker that draws go by the same two rules.
+function frameAt({ frame, at, fps, count }, t) {
+  return (frame + Math.floor((Math.max(0, t - at) * fps) / 1000)) % count;
+}
+function dueAfter({ at, fps }, t) {
+  return at + ((Math.floor((Math.max(0, t - at) * fps) / 1000) + 1) * 1000) / fps;
+}
+const clock = () => performance.timeOrigin + performance.now();
+// A frame's work begins this long (ms) before the bitmap it shows is due.
+const early = 12;
+
+// The worker that draws every run: each run's two canvases are handed to it
+// (OffscreenCanvas), with the run's bitmaps, and it is told what the run
+// shows (a bitmap, or playing from one) and whether its views are in view.
+// A run playing costs the page's own thread nothing per frame.
+// It draws a run's first bitmap when given the run, then only runs in view,
+// nothing while the tab is hidden, and for runs playing asks for a frame
+// only when one of them is due to show its next bitmap: a timer wakes it a
+// little before, and the frame after shows the bitmaps due by the time that
+// frame can be on screen.
 // A bitmap's colours are worked out once, when it is first drawn, and kept as
 // an ImageBitmap: from then on a frame is a copy (drawImage), not a conversion.
-function paint(canvas, bitmap) {
-  const context = canvas.getContext('2d');
-  if (bitmap.drawable) {
-    context.drawImage(bitmap.drawable, 0, 0);
-    return;
+function drawer() {
+  const runs = new Map();
+  const nextFrame = self.requestAnimationFrame ? (f) => requestAnimationFrame(f) : (f) => setTimeout(f);
+  let hidden = false, asked = false;
+  const shows = (run, t) => (run.play ? frameAt(run.play, t) : run.frame);
+  function draw(run, frame) {
+    const bitmap = run.bitmaps[frame];
+    if (!bitmap.drawable && !bitmap.image) {
+      bitmap.image = toImageData(bitmap.pixels, bitmap.width, bitmap.height);
+      createImageBitmap(bitmap.image).then((drawable) => {
+        bitmap.drawable = drawable;
+        bitmap.image = null;
+      });
+    }
+    for (const context of run.contexts) {
+      if (bitmap.drawable) context.drawImage(bitmap.drawable, 0, 0);
+      else context.putImageData(bitmap.image, 0, 0);
+    }
+    if (run.drawn < 0) postMessage({ drawn: run.name });
+    run.drawn = frame;
   }
-  if (!bitmap.image) {
-    bitmap.image = toImageData(bitmap.pixels, bitmap.width, bitmap.height);
-    createImageBitmap(bitmap.image).then((drawable) => {
-      bitmap.drawable = drawable;
-      bitmap.image = null;
-    });
+  function animate() {
+    const moving = [...runs.values()].filter((run) => run.play && run.visible);
+    if (asked || hidden || !moving.length) return;
+    asked = true;
+    const wait = Math.min(...moving.map((run) => dueAfter(run.play, clock() + early))) - clock();
+    if (wait > early + 8) setTimeout(() => nextFrame(tick), wait - early + 4);
+    else nextFrame(tick);
   }
-  context.putImageData(bitmap.image, 0, 0);
+  function tick() {
+    asked = false;
+    const soon = clock() + early;
+    for (const run of runs.values()) {
+      if (run.play && run.visible && shows(run, soon) !== run.drawn) draw(run, shows(run, soon));
+    }
+    animate();
+  }
+  onmessage = ({ data }) => {
+    if ('hidden' in data) {
+      hidden = data.hidden;
+    } else {
+      if (data.views) runs.set(data.name, { name: data.name, contexts: data.views.map((view) => view.getContext('2d')),
+        bitmaps: data.bitmaps, frame: 0, play: null, visible: false, drawn: -1 });
+      const run = runs.get(data.name);
+      for (const key of ['frame', 'play', 'visible']) if (key in data) run[key] = data[key];
+      const frame = shows(run, clock() + early);
+      if ((run.visible || run.drawn < 0) && frame !== run.drawn) draw(run, frame);
+    }
+    animate();
+  };
+}
+let painter = null;
+const drawnOnce = new Map();  // a run's name: what to call when it is first drawn
+function startPainter() {
+  const source = ["'use strict';", rgbOf, toImageData, frameAt, dueAfter, `const clock = ${clock}, early = ${early};`, drawer, 'drawer();'];
+  painter = new Worker(URL.createObjectURL(new Blob([source.join('\n')], { type: 'text/javascript' })));
+  painter.onmessage = ({ data }) => drawnOnce.get(data.drawn)?.();
 }
 
 // The one live region: what the reader's own actions bring (a reading, a
@@ -157,7 +225,7 @@ function inspectable(view, shows) {
 function glyphView(bitmap) {
   const { width, height } = bitmap, drawn = element('canvas', { width, height });
   const glyph = inspectable(element('img', { width, height, alt: bitmap.name, draggable: false }), () => bitmap);
-  paint(drawn, bitmap);
+  drawn.getContext('2d').putImageData(toImageData(bitmap.pixels, width, height), 0, 0);
   drawn.toBlob((png) => {
     glyph.onload = () => URL.revokeObjectURL(glyph.src);
     glyph.src = URL.createObjectURL(png);
@@ -215,28 +283,21 @@ function scrollListing(listing, to) {
 }
 const keepInView = (listing, row) => scrollListing(listing, scrollFor(listing, row));
 
-// Only runs whose views are on screen play, and none while the tab is hidden:
-// with nothing to move, no frame is asked for, and with runs playing, a frame
-// only when one of them is due to show its next bitmap.
-// A timer wakes the page a little before a bitmap is due, and the frame after
-// it shows the bitmaps due by the time that frame can be on screen: one frame
-// asked for each bitmap shown, not a second for the few milliseconds between.
-// (Told by the clock when the frame runs, which is after the timer; the
-// frame's own time may be from before it.)
+// The page itself follows a run playing in view only to move its listing's
+// line on (at most every `lineEvery` ms), and, while the inspector reads one
+// of its views, to read each bitmap shown: a timer wakes it then, and no
+// frame is asked for.
 const players = [];
-const early = 12;
-let frameAsked = false;
+let woken = false;
 function animate() {
   const moving = players.filter((p) => p.playing && p.visible);
-  if (frameAsked || document.hidden || !moving.length) return;
-  frameAsked = true;
-  const wait = Math.min(...moving.map((p) => p.due())) - performance.now();
-  if (wait > early + 8) setTimeout(() => requestAnimationFrame(tick), wait - early + 4);
-  else requestAnimationFrame(tick);
+  if (woken || document.hidden || !moving.length) return;
+  woken = true;
+  setTimeout(tick, Math.max(0, Math.min(...moving.map((p) => p.due())) - early - clock()));
 }
 function tick() {
-  frameAsked = false;
-  const soon = performance.now() + early;
+  woken = false;
+  const soon = clock() + early;
   for (const player of players) if (player.playing && player.visible) player.tick(soon);
   animate();
 }
@@ -255,7 +316,6 @@ class Player {
     this.frame = 0;
     this.marked = 0;
     this.markedAt = -Infinity;
-    this.drawn = -1;
     this.playing = false;
     this.visible = false;
     this.zoom = run.zoom;
@@ -268,15 +328,17 @@ class Player {
       element('div', { className: 'player' }, [this.controls(many), this.views, this.stripBox]),
       this.listing]);
     if (many) this.stepKeys();
+    this.drawn = new Promise((resolve) => drawnOnce.set(run.name, resolve));
+    const views = [this.actual, this.zoomed].map((canvas) => canvas.transferControlToOffscreen());
+    painter.postMessage({ name: run.name, views, bitmaps: run.bitmaps.map(({ width, height, pixels }) => ({ width, height, pixels })) }, views);
     this.show(0);
-    this.draw();
     if (run.animated && !reducedMotion.matches) this.play(false);
   }
 
   // The current bitmap at 1x and enlarged, with the enlarged view's pixel
   // cursor, which the arrow keys move.
   buildViews() {
-    const first = this.run.bitmaps[0], current = () => this.run.bitmaps[this.frame];
+    const first = this.run.bitmaps[0], current = () => this.run.bitmaps[this.shown()];
     this.actual = bitmapCanvas(first.width, first.height, current);
     this.zoomed = bitmapCanvas(first.width, first.height, current);
     this.actual.className = 'actual';
@@ -403,7 +465,7 @@ class Player {
   }
 
   moveCursor(dx, dy) {
-    const bitmap = this.run.bitmaps[this.frame], c = this.cursor;
+    const bitmap = this.run.bitmaps[this.shown()], c = this.cursor;
     c.x = Math.min(bitmap.width - 1, Math.max(0, c.x + dx));
     c.y = Math.min(bitmap.height - 1, Math.max(0, c.y + dy));
     c.box.hidden = false;
@@ -423,9 +485,15 @@ class Player {
       width: this.zoom + 'px', height: this.zoom + 'px' });
   }
 
-  draw() {
-    for (const canvas of [this.actual, this.zoomed]) paint(canvas, this.run.bitmaps[this.frame]);
-    this.drawn = this.frame;
+  // What the run's views show now: while it plays, told by the clock, as the
+  // worker draws it.
+  shown() {
+    return this.playing ? frameAt(this.playback, clock() + early) : this.frame;
+  }
+
+  // Tells the worker what the run shows.
+  tell(what) {
+    painter.postMessage({ name: this.run.name, ...what });
   }
 
   // Shows a frame; said to screen readers when the reader chose it (with the
@@ -436,21 +504,18 @@ class Player {
     // Playing, the listing's line (and the glyph strip's mark) moves on at
     // most every `lineEvery` ms: a line repainted costs a slow machine as
     // much as the frame itself. Paused or stepped, it is the bitmap shown.
-    const now = performance.now(), mark = !this.playing || now - this.markedAt >= lineEvery;
+    const now = clock(), mark = !this.playing || now - this.markedAt >= lineEvery;
     const scrollTo = mark && this.visible && this.following ? scrollFor(this.listing, this.rows[frame]) : null;
     if (mark) this.markLine(frame, now);
     this.frame = frame;
-    if (this.visible) {
-      this.draw();
-      scrollListing(this.listing, scrollTo);
-    }
-    // Playing, the frames are named in the listing: nothing but the canvases
-    // and now and then the line's colour changes, and the page is not laid
-    // out anew.
+    if (!this.playing) this.tell({ frame, play: null });
+    if (this.visible) scrollListing(this.listing, scrollTo);
+    // Playing, the frames are named in the listing: nothing of the page but
+    // now and then the line's colour changes (the worker draws the views),
+    // and the page is not laid out anew.
     if (!this.playing) this.name(nameOf(bitmap));
     this.section.dataset.frame = frame;
-    const inspecting = inspected && (inspected.canvas === this.actual || inspected.canvas === this.zoomed);
-    if (inspecting) readInspected(speak);
+    if (this.inspecting()) readInspected(speak);
     else if (speak) say(nameOf(bitmap));
   }
 
@@ -479,8 +544,8 @@ class Player {
   // Whether the views are on screen: called as they come and go.
   seen(visible) {
     this.visible = visible;
+    this.tell({ visible });
     if (!visible) return;
-    if (this.drawn !== this.frame) this.draw();
     if (this.following) keepInView(this.listing, this.rows[this.marked]);
     animate();
   }
@@ -488,8 +553,8 @@ class Player {
   // Plays from the frame shown; said when the reader pressed Play.
   play(speak = true) {
     this.playing = true;
-    this.startTime = performance.now();
-    this.startFrame = this.frame;
+    this.playback = { frame: this.frame, at: clock(), fps: this.run.fps, count: this.run.bitmaps.length };
+    this.tell({ play: this.playback });
     this.playButton.textContent = 'Pause';
     this.name(`playing, ${this.run.bitmaps.length} frames`, `${this.run.name} playing`);
     if (speak) {
@@ -499,10 +564,15 @@ class Player {
     animate();
   }
 
-  // When the bitmap after the one a frame starting now would show is due.
+  // When the page next follows the run playing: at its next bitmap while one
+  // of its views is inspected, else at the first due once its line may move on.
   due() {
-    const period = 1000 / this.run.fps;
-    return this.startTime + (Math.floor(Math.max(0, performance.now() + early - this.startTime) / period) + 1) * period;
+    const soon = clock() + early;
+    return dueAfter(this.playback, this.inspecting() ? soon : Math.max(soon, this.markedAt + lineEvery + early));
+  }
+
+  inspecting() {
+    return inspected?.canvas === this.actual || inspected?.canvas === this.zoomed;
   }
 
   pauseAt(frame) {
@@ -512,18 +582,17 @@ class Player {
   }
 
   toggle() {
-    if (this.playing) this.pauseAt(this.frame);
+    if (this.playing) this.pauseAt(this.shown());
     else this.play();
   }
 
   step(by) {
     const count = this.run.bitmaps.length;
-    this.pauseAt((this.frame + by + count) % count);
+    this.pauseAt((this.shown() + by + count) % count);
   }
 
-  tick(now) {
-    const elapsed = Math.max(0, now - this.startTime);
-    const frame = (this.startFrame + Math.floor((elapsed * this.run.fps) / 1000)) % this.run.bitmaps.length;
+  tick(soon) {
+    const frame = frameAt(this.playback, soon);
     if (frame !== this.frame) this.show(frame);
   }
 }
@@ -602,9 +671,11 @@ async function placeRun(run, pixels) {
   // screen is full is read from that frame's layout, at no cost.
   await nextFrame();
   if (screenFull || runList.getBoundingClientRect().bottom < innerHeight) return;
-  // The map, the summary and every run that begins on the first screen.
+  // The map, the summary and every run that begins on the first screen, once
+  // the worker has drawn them.
   screenFull = true;
-  performance.mark('first-screen-drawn');
+  await Promise.all(players.map((player) => player.drawn));
+  markPainted('first-screen-drawn');
 }
 
 // The room an enlarged view has, [width, height]: a run's width (every run is
@@ -621,7 +692,7 @@ function addRun(run) {
   byViews.set(player.views, player);
   watcher.observe(player.views);
   // The first run is the top of the first screen.
-  if (!players.length) markPainted('first-run-drawn');
+  if (!players.length) player.drawn.then(() => markPainted('first-run-drawn'));
   players.push(player);
 }
 
@@ -665,6 +736,7 @@ async function finish() {
     await nextFrame();
     addRun(run);
   }
+  await Promise.all(players.map((player) => player.drawn));
   if (!screenFull) markPainted('first-screen-drawn');
   screenFull = true;
   // Every run's first bitmap is drawn, and the flash map.
@@ -699,7 +771,11 @@ function start() {
     players.forEach((player) => { player.cursor.box.hidden = true; });
     stopInspecting();
   });
-  document.addEventListener('visibilitychange', animate);
+  startPainter();
+  document.addEventListener('visibilitychange', () => {
+    painter.postMessage({ hidden: document.hidden });
+    animate();
+  });
   watcher = new IntersectionObserver((entries) => {
     for (const entry of entries) byViews.get(entry.target).seen(entry.isIntersecting);
   });

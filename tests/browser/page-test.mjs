@@ -31,9 +31,13 @@ function check(ok, what) {
 const same = (a, b) => JSON.stringify(a) === JSON.stringify(b);
 
 // Counts the canvas draws of each run (by its section's id) from before the
-// page's own script runs.
+// page's own script runs. The page's worker draws them: it is started here
+// with a prelude of the test's own, which counts there, tells the page, and
+// paints, when asked, a run's views with each pixel's coordinates (red 3x,
+// green y: window.paintCoordinates(run)).
 function countDraws() {
   window.draws = {};
+  window.idleFrames = 0;
   // What the page holds when it marks its first screen drawn.
   const mark = performance.mark.bind(performance);
   performance.mark = (name, ...rest) => {
@@ -43,22 +47,60 @@ function countDraws() {
     }
     return mark(name, ...rest);
   };
-  for (const name of ['putImageData', 'drawImage']) {
-    const original = CanvasRenderingContext2D.prototype[name];
-    CanvasRenderingContext2D.prototype[name] = function (...args) {
-      const id = this.canvas.closest('section')?.id ?? 'unattached';
-      window.draws[id] = (window.draws[id] ?? 0) + 1;
-      return original.apply(this, args);
-    };
-  }
-  // The frames asked for in which nothing was drawn.
-  window.idleFrames = 0;
-  const ask = requestAnimationFrame;
-  window.requestAnimationFrame = (callback) => ask((now) => {
-    const drawn = Object.values(window.draws).reduce((a, b) => a + b, 0);
-    callback(now);
-    if (Object.values(window.draws).reduce((a, b) => a + b, 0) === drawn) ++window.idleFrames;
-  });
+  const prelude = () => {
+    const runOf = new WeakMap(), viewsOf = new Map();
+    let drawn = 0;
+    addEventListener('message', (event) => {
+      const { name, views, coordinates } = event.data;
+      if (views) viewsOf.set(name, views);
+      views?.forEach((view) => runOf.set(view, 'run-' + name));
+      if (!coordinates) return;
+      event.stopImmediatePropagation();
+      for (const view of viewsOf.get(coordinates)) {
+        const image = new ImageData(view.width, view.height);
+        for (let i = 0; i < view.width * view.height; ++i) image.data.set([(i % view.width) * 3, Math.floor(i / view.width), 200, 255], 4 * i);
+        view.getContext('2d').putImageData(image, 0, 0);
+      }
+    });
+    for (const name of ['putImageData', 'drawImage']) {
+      const original = OffscreenCanvasRenderingContext2D.prototype[name];
+      OffscreenCanvasRenderingContext2D.prototype[name] = function (...args) {
+        ++drawn;
+        postMessage({ counted: runOf.get(this.canvas) });
+        return original.apply(this, args);
+      };
+    }
+    // The frames asked for in which nothing was drawn.
+    const ask = self.requestAnimationFrame;
+    self.requestAnimationFrame = (callback) => ask((now) => {
+      const before = drawn;
+      callback(now);
+      if (drawn === before) postMessage({ idle: true });
+    });
+  };
+  const PageBlob = Blob, PageWorker = Worker, url = URL.createObjectURL, parts = new WeakMap(), scripts = new Map();
+  window.Blob = function (content, options) {
+    const blob = new PageBlob(content, options);
+    parts.set(blob, content);
+    return blob;
+  };
+  URL.createObjectURL = (blob) => {
+    const made = url(blob);
+    if (parts.has(blob)) scripts.set(made, parts.get(blob));
+    return made;
+  };
+  window.Worker = function (script, options) {
+    const worker = new PageWorker(url(new PageBlob([`(${prelude})();\n(function () {\n`, ...scripts.get(script), '\n})();'])), options);
+    window.paintCoordinates = (name) => worker.postMessage({ coordinates: name });
+    worker.addEventListener('message', (event) => {
+      const { counted, idle } = event.data;
+      if (idle) ++window.idleFrames;
+      else if ('counted' in event.data) window.draws[counted] = (window.draws[counted] ?? 0) + 1;
+      else return;
+      event.stopImmediatePropagation();
+    });
+    return worker;
+  };
 }
 
 const scratch = mkdtempSync(join(tmpdir(), 'catalogue-page-'));
@@ -212,18 +254,26 @@ try {
   await page.wait(400);
   check((await frameOf('bolt')) === paused, 'a paused run stays on its frame');
 
-  // At 1x the canvas holds exactly the bytes' colours; single steps move by one.
+  // The pixels a view shows (a canvas, or an image of a glyph strip), drawn
+  // into a canvas of the test's own, with the box it takes on the page.
   // (The pixels come back as a latin1 string: an array of numbers takes long.)
-  const drawn = (name) => page.evaluate((n) => {
-    const c = document.querySelector(`#run-${n} canvas.actual`), r = c.getBoundingClientRect();
+  const pixelsOf = (selector, i = 0) => page.evaluate(([s, at]) => {
+    const view = document.querySelectorAll(s)[at], c = document.createElement('canvas'), r = view.getBoundingClientRect();
+    Object.assign(c, { width: view.naturalWidth ?? view.width, height: view.naturalHeight ?? view.height });
+    c.getContext('2d').drawImage(view, 0, 0);
     return { rgba: String.fromCharCode(...c.getContext('2d').getImageData(0, 0, c.width, c.height).data), box: [r.width, r.height] };
-  }, name);
+  }, [selector, i]);
+  // At 1x the canvas holds exactly the bytes' colours; single steps move by
+  // one. (The worker draws what the page tells it: given a moment to.)
   for (const run of runs) {
     const shows = async (i, what) => {
-      const { rgba, box } = await drawn(run.name);
-      const b = run.bitmaps[i];
+      const b = run.bitmaps[i], which = async () => {
+        const { rgba, box } = await pixelsOf(`#run-${run.name} canvas.actual`);
+        return [run.bitmaps.findIndex((other) => Buffer.from(rgba, 'latin1').equals(expectedRgba(other))), box];
+      };
+      let [shown, box] = await which();
+      for (let tries = 0; shown !== i && tries < 20; ++tries) [shown, box] = await page.wait(50) ?? await which();
       check(box[0] === b.width && box[1] === b.height, `${run.name}: the 1x view is ${b.width}x${b.height}: ${box}`);
-      const shown = run.bitmaps.findIndex((other) => Buffer.from(rgba, 'latin1').equals(expectedRgba(other)));
       check(shown === i, `${run.name}: ${what} shows bitmap ${i}'s bytes, not ${shown}'s`);
     };
     if (run.bitmaps.length === 1) {
@@ -303,16 +353,10 @@ try {
   });
   check(same(glyphs, ['horizontal', glyph + 2, 25]), `the glyph strip is horizontal and marks the glyph shown alone: ${glyphs}`);
   // Each glyph of the strip holds its own bitmap's colours.
-  const glyphPixels = (i) => page.evaluate((at) => {
-    const image = document.querySelector('#run-capitals .strip').children[at], c = document.createElement('canvas');
-    Object.assign(c, { width: image.naturalWidth, height: image.naturalHeight });
-    c.getContext('2d').drawImage(image, 0, 0);
-    return String.fromCharCode(...c.getContext('2d').getImageData(0, 0, c.width, c.height).data);
-  }, i);
   await page.waitFor(() => [...document.querySelectorAll('#run-capitals .strip img')].every((g) => g.complete && g.naturalWidth), null, 5000);
   const capitals = runs.find((r) => r.name === 'capitals').bitmaps;
   for (const i of [0, glyph + 2, capitals.length - 1])
-    check(Buffer.from(await glyphPixels(i), 'latin1').equals(expectedRgba(capitals[i])), `the strip's glyph ${i} shows its bitmap`);
+    check(Buffer.from((await pixelsOf('#run-capitals .strip img', i)).rgba, 'latin1').equals(expectedRgba(capitals[i])), `the strip's glyph ${i} shows its bitmap`);
 
   // The inspector: several pixels of a digit and of a full screen, against
   // the bytes and the offsets `catalogue list` prints; the flash image holds
@@ -566,7 +610,7 @@ try {
 
   // The pixel under the pointer is the pixel read, at device pixel ratios 1,
   // 2, 3 and 1.25, the page scrolled three ways: bolt's views, paused and
-  // painted with each pixel's coordinates (red 3x, green y), pointed at
+  // painted with each pixel's coordinates (red 3x, green y: countDraws), pointed at
   // random, every other point three quarters across the last device pixel of
   // a CSS pixel (where a rounding reads the next); what lies under the pointer, where the page was
   // told it is, is read from a screenshot. (Where a device pixel's middle
@@ -576,16 +620,15 @@ try {
   let seed = 7;
   const random = (n) => (seed = (seed * 48271) % 2147483647) % n;
   for (const dpr of [1, 2, 3, 1.25]) {
-    const sharp = await open({ dpr });
+    const sharp = await open({ dpr, init: countDraws });
     for (const scroll of [0, 45, 131]) {
-      const points = (await sharp.evaluate((by) => {
+      const points = (await sharp.evaluate(async (by) => {
         addEventListener('pointermove', (e) => { window.pointed = [e.clientX, e.clientY]; }, true);
         window.scrollTo(0, by);
         document.querySelector('#run-bolt button.play').textContent === 'Pause' && document.querySelector('#run-bolt button.play').click();
+        window.paintCoordinates('bolt');
+        await new Promise((resolve) => setTimeout(resolve, 300));
         return [...document.querySelectorAll('#run-bolt canvas')].map((c) => {
-          const image = new ImageData(c.width, c.height);
-          for (let i = 0; i < c.width * c.height; ++i) image.data.set([(i % c.width) * 3, Math.floor(i / c.width), 200, 255], 4 * i);
-          c.getContext('2d').putImageData(image, 0, 0);
           const r = c.getBoundingClientRect();
           return [Math.ceil(r.x), Math.ceil(r.y), Math.floor(r.width) - 1, Math.floor(r.height) - 1, [r.left, r.right, c.width, r.top, r.bottom, c.height]];
         });
