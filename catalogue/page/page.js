@@ -6,12 +6,19 @@
 // the reader.
 'use strict';
 
-// A run's pixel bytes come deflated (the zlib format) and in base64.
-async function unpack(base64) {
-  const inflate = new DecompressionStream('deflate'), writer = inflate.writable.getWriter();
-  writer.write(decodeBase64(base64));
+// A run's pixel bytes come deflated (the zlib format) and in base64: the page
+// decodes the base64, the worker inflates.
+async function inflate(deflated) {
+  const stream = new DecompressionStream('deflate'), writer = stream.writable.getWriter();
+  writer.write(deflated);
   writer.close();
-  return new Uint8Array(await new Response(inflate.readable).arrayBuffer());
+  return new Uint8Array(await new Response(stream.readable).arrayBuffer());
+}
+
+// Each bitmap's own stretch of its run's pixel bytes.
+function placePixels(bitmaps, pixels) {
+  let at = 0;
+  for (const bitmap of bitmaps) bitmap.pixels = pixels.subarray(at, (at += 2 * bitmap.width * bitmap.height));
 }
 
 function decodeBase64(text) {
@@ -74,10 +81,14 @@ const clock = () => performance.timeOrigin + performance.now();
 // A frame's work begins this long (ms) before the bitmap it shows is due.
 const early = 12;
 
-// The worker that draws every run: each run's two canvases are handed to it
-// (OffscreenCanvas), with the run's bitmaps, and it is told what the run
-// shows (a bitmap, or playing from one) and whether its views are in view.
-// A run playing costs the page's own thread nothing per frame.
+// The worker that draws every run: it inflates a run's pixel bytes, keeps
+// them and gives the page a copy; then the run's two canvases are handed to
+// it (OffscreenCanvas), and it is told what the run shows (a bitmap, or
+// playing from one) and whether its views are in view. A run playing costs
+// the page's own thread nothing per frame. For a font it also makes each
+// glyph an image (a PNG) for the page's strip.
+// It answers the page with { answer, value }: 'inflated:' and the run's name
+// with the bytes, 'drawn:' when a run is first drawn, 'strip:' with the glyphs.
 // It draws a run's first bitmap when given the run, then only runs in view,
 // nothing while the tab is hidden, and for runs playing asks for a frame
 // only when one of them is due to show its next bitmap: a timer wakes it a
@@ -86,7 +97,8 @@ const early = 12;
 // A bitmap's colours are worked out once, when it is first drawn, and kept as
 // an ImageBitmap: from then on a frame is a copy (drawImage), not a conversion.
 function drawer() {
-  const runs = new Map();
+  const runs = new Map(), pixelsOf = new Map();
+  const answer = (key, value, transfer) => postMessage({ answer: key, value }, transfer ?? []);
   const nextFrame = self.requestAnimationFrame ? (f) => requestAnimationFrame(f) : (f) => setTimeout(f);
   let hidden = false, asked = false;
   const shows = (run, t) => (run.play ? frameAt(run.play, t) : run.frame);
@@ -103,7 +115,7 @@ function drawer() {
       if (bitmap.drawable) context.drawImage(bitmap.drawable, 0, 0);
       else context.putImageData(bitmap.image, 0, 0);
     }
-    if (run.drawn < 0) postMessage({ drawn: run.name });
+    if (run.drawn < 0) answer('drawn:' + run.name);
     run.drawn = frame;
   }
   function animate() {
@@ -122,12 +134,29 @@ function drawer() {
     }
     animate();
   }
-  onmessage = ({ data }) => {
+  async function strip({ name, bitmaps }) {
+    const glyphs = await Promise.all(bitmaps.map(({ pixels, width, height }) => {
+      const canvas = new OffscreenCanvas(width, height);
+      canvas.getContext('2d').putImageData(toImageData(pixels, width, height), 0, 0);
+      return canvas.convertToBlob();
+    }));
+    answer('strip:' + name, glyphs);
+  }
+  onmessage = async ({ data }) => {
     if ('hidden' in data) {
       hidden = data.hidden;
+    } else if (data.deflated) {
+      const pixels = await inflate(data.deflated), copy = pixels.slice();
+      pixelsOf.set(data.name, pixels);
+      answer('inflated:' + data.name, copy, [copy.buffer]);
+      return;
     } else {
-      if (data.views) runs.set(data.name, { name: data.name, contexts: data.views.map((view) => view.getContext('2d')),
-        bitmaps: data.bitmaps, frame: 0, play: null, visible: false, drawn: -1 });
+      if (data.views) {
+        placePixels(data.bitmaps, pixelsOf.get(data.name));
+        runs.set(data.name, { name: data.name, contexts: data.views.map((view) => view.getContext('2d')),
+          bitmaps: data.bitmaps, frame: 0, play: null, visible: false, drawn: -1 });
+        if (data.strip) strip(runs.get(data.name));
+      }
       const run = runs.get(data.name);
       for (const key of ['frame', 'play', 'visible']) if (key in data) run[key] = data[key];
       const frame = shows(run, clock() + early);
@@ -137,12 +166,15 @@ function drawer() {
   };
 }
 let painter = null;
-const drawnOnce = new Map();  // a run's name: what to call when it is first drawn
+const answers = new Map();
 function startPainter() {
-  const source = ["'use strict';", rgbOf, toImageData, frameAt, dueAfter, `const clock = ${clock}, early = ${early};`, drawer, 'drawer();'];
+  const source = ["'use strict';", inflate, placePixels, rgbOf, toImageData, frameAt, dueAfter,
+    `const clock = ${clock}, early = ${early};`, drawer, 'drawer();'];
   painter = new Worker(URL.createObjectURL(new Blob([source.join('\n')], { type: 'text/javascript' })));
-  painter.onmessage = ({ data }) => drawnOnce.get(data.drawn)?.();
+  painter.onmessage = ({ data }) => answers.get(data.answer)?.(data.value);
 }
+// The worker's answer to come: 'drawn:smoke', say.
+const answerOf = (key) => new Promise((resolve) => answers.set(key, resolve));
 
 // The one live region: what the reader's own actions bring (a reading, a
 // step, Play or Pause) is said; the frames of a run playing are not.
@@ -219,18 +251,16 @@ function inspectable(view, shows) {
   return view;
 }
 
-// A glyph of a strip, drawn once: an image, which the browser paints with
-// the page, where a canvas would be a layer of its own to commit with every
-// frame of a run playing.
+// A glyph of a strip: an image, which the browser paints with the page,
+// where a canvas would be a layer of its own to commit with every frame of a
+// run playing. Its picture, a PNG, comes from the worker.
 function glyphView(bitmap) {
-  const { width, height } = bitmap, drawn = element('canvas', { width, height });
-  const glyph = inspectable(element('img', { width, height, alt: bitmap.name, draggable: false }), () => bitmap);
-  drawn.getContext('2d').putImageData(toImageData(bitmap.pixels, width, height), 0, 0);
-  drawn.toBlob((png) => {
-    glyph.onload = () => URL.revokeObjectURL(glyph.src);
-    glyph.src = URL.createObjectURL(png);
-  });
-  return glyph;
+  const { width, height } = bitmap;
+  return inspectable(element('img', { width, height, alt: bitmap.name, draggable: false }), () => bitmap);
+}
+function showGlyph(glyph, png) {
+  glyph.onload = () => URL.revokeObjectURL(glyph.src);
+  glyph.src = URL.createObjectURL(png);
 }
 
 // A list of choices with one tab stop: the arrow keys move the focus, Enter
@@ -316,6 +346,7 @@ class Player {
     this.frame = 0;
     this.marked = 0;
     this.markedAt = -Infinity;
+    this.keptInView = 0;  // the line the listing was last scrolled to show
     this.playing = false;
     this.visible = false;
     this.zoom = run.zoom;
@@ -328,9 +359,19 @@ class Player {
       element('div', { className: 'player' }, [this.controls(many), this.views, this.stripBox]),
       this.listing]);
     if (many) this.stepKeys();
-    this.drawn = new Promise((resolve) => drawnOnce.set(run.name, resolve));
+    // The views handed to the worker, which has the run's bytes.
+    this.drawn = answerOf('drawn:' + run.name);
+    const glyphs = this.strip.length ? answerOf('strip:' + run.name) : null;
     const views = [this.actual, this.zoomed].map((canvas) => canvas.transferControlToOffscreen());
-    painter.postMessage({ name: run.name, views, bitmaps: run.bitmaps.map(({ width, height, pixels }) => ({ width, height, pixels })) }, views);
+    painter.postMessage({ name: run.name, views, bitmaps: run.bitmaps.map(({ width, height }) => ({ width, height })), strip: !!glyphs }, views);
+    glyphs?.then(async (pngs) => {
+      // A few at a time: each image the browser starts to load costs a slow
+      // machine some milliseconds.
+      for (const [i, png] of pngs.entries()) {
+        if (i && i % 4 === 0) await new Promise((resolve) => setTimeout(resolve));
+        showGlyph(this.strip[i], png);
+      }
+    });
     this.show(0);
     if (run.animated && !reducedMotion.matches) this.play(false);
   }
@@ -509,7 +550,10 @@ class Player {
     if (mark) this.markLine(frame, now);
     this.frame = frame;
     if (!this.playing) this.tell({ frame, play: null });
-    if (this.visible) scrollListing(this.listing, scrollTo);
+    if (this.visible && mark && this.following) {
+      scrollListing(this.listing, scrollTo);
+      this.keptInView = frame;
+    }
     // Playing, the frames are named in the listing: nothing of the page but
     // now and then the line's colour changes (the worker draws the views),
     // and the page is not laid out anew.
@@ -546,7 +590,12 @@ class Player {
     this.visible = visible;
     this.tell({ visible });
     if (!visible) return;
-    if (this.following) keepInView(this.listing, this.rows[this.marked]);
+    // (Read only when the line has moved on: the page may be in the middle
+    // of being built, and a layout read now would be a whole page's layout.)
+    if (this.following && this.keptInView !== this.marked) {
+      keepInView(this.listing, this.rows[this.marked]);
+      this.keptInView = this.marked;
+    }
     animate();
   }
 
@@ -656,12 +705,15 @@ let placed = Promise.resolve();  // the runs are placed in their order
 const later = [];
 let screenFull = false;
 
+// A run's pixel bytes, inflated by the worker.
+function unpack(run) {
+  const inflated = answerOf('inflated:' + run.name), deflated = decodeBase64(run.pixels);
+  painter.postMessage({ name: run.name, deflated }, [deflated.buffer]);
+  return inflated;
+}
+
 async function placeRun(run, pixels) {
-  let at = 0;
-  for (const bitmap of run.bitmaps) {
-    bitmap.run = run;
-    bitmap.pixels = pixels.subarray(at, (at += bitmap.bytes));
-  }
+  placePixels(run.bitmaps, pixels);
   if (screenFull) {
     later.push(run);
     return;
@@ -722,7 +774,7 @@ function readData(loaded) {
     const data = runData[runsRead];
     placed = placed.then(async () => {
       const run = JSON.parse(data.textContent);
-      await placeRun(run, await unpack(run.pixels));
+      await placeRun(run, await unpack(run));
     });
   }
 }
