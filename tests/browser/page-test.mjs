@@ -411,11 +411,17 @@ try {
   await pointAt('#run-bolt canvas.zoomed', 40, 70);
   const firstRead = await frameOf('bolt');
   await page.waitFor((f) => Number(document.getElementById('run-bolt').dataset.frame) !== f, firstRead, 3000);
-  const { frame: playedTo, got: followed } = await page.evaluate(() => ({
-    frame: Number(document.getElementById('run-bolt').dataset.frame),
-    got: [...document.querySelectorAll('#inspector b')].map((b) => b.textContent) }));
-  check(playedTo !== firstRead && same(followed, expectedReading(boltRun[playedTo], 40, 70)),
-    `a still pointer reads each frame: frame ${playedTo}, ${followed}`);
+  const { frame: playedTo, got: followed, reads } = await page.evaluate(() => new Promise((resolve) => {
+    const frame = Number(document.getElementById('run-bolt').dataset.frame);
+    const got = [...document.querySelectorAll('#inspector b')].map((b) => b.textContent);
+    // Every bitmap shown is read: 15 a second, not only as the line moves on.
+    let reads = 0;
+    const count = new MutationObserver(() => ++reads);
+    count.observe(document.getElementById('inspect-bitmap'), { childList: true });
+    setTimeout(() => resolve({ frame, got, reads }), 1000);
+  }));
+  check(playedTo !== firstRead && same(followed, expectedReading(boltRun[playedTo], 40, 70)) && reads >= 10,
+    `a still pointer reads each frame: frame ${playedTo}, ${followed}, ${reads} bitmaps read in 1 s`);
   // The highlighted line stays in its listing's view, and the page holds still.
   const scrolled = await page.evaluate(() => scrollY);
   await page.waitFor(() => Number(document.getElementById('run-bolt').dataset.frame) >= 25, null, 3000);
