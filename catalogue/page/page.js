@@ -146,9 +146,13 @@ function drawer() {
     if ('hidden' in data) {
       hidden = data.hidden;
     } else if (data.deflated) {
-      const pixels = await inflate(data.deflated), copy = pixels.slice();
-      pixelsOf.set(data.name, pixels);
-      answer('inflated:' + data.name, copy, [copy.buffer]);
+      try {
+        const pixels = await inflate(data.deflated), copy = pixels.slice();
+        pixelsOf.set(data.name, pixels);
+        answer('inflated:' + data.name, copy, [copy.buffer]);
+      } catch (error) {
+        answer('inflated:' + data.name, String(error));  // the page says so
+      }
       return;
     } else {
       if (data.views) {
@@ -706,10 +710,12 @@ const later = [];
 let screenFull = false;
 
 // A run's pixel bytes, inflated by the worker.
-function unpack(run) {
+async function unpack(run) {
   const inflated = answerOf('inflated:' + run.name), deflated = decodeBase64(run.pixels);
   painter.postMessage({ name: run.name, deflated }, [deflated.buffer]);
-  return inflated;
+  const pixels = await inflated;
+  if (typeof pixels === 'string') throw new Error(`${run.name}: its pixel bytes do not inflate: ${pixels}`);
+  return pixels;
 }
 
 async function placeRun(run, pixels) {

@@ -722,6 +722,15 @@ try {
   const whole = runs.filter((r, i) => carried && Buffer.from(carried[i], 'latin1').equals(Buffer.concat(r.bitmaps.map((b) => b.bytes))));
   check(whole.length === runs.length, `without Uint8Array.fromBase64 every run's bytes are whole: ${whole.length} of ${runs.length}`);
   await noBase64?.close();
+  // A run whose bytes do not inflate is an error that names it, not a page waiting without a word.
+  const spoiled = await browser.newPage({ viewport: { width: 1366, height: 768 }, init: () => {
+    const decode = Uint8Array.fromBase64;
+    Uint8Array.fromBase64 = (text) => Object.assign(decode(text), { [2]: 0xff, [3]: 0xff, [4]: 0xff });
+  } });
+  await spoiled.goto(url);
+  for (let waited = 0; !spoiled.errors.length && waited < 5000; waited += 100) await spoiled.wait(100);
+  check(spoiled.errors.some((e) => e.includes('bolt: its pixel bytes do not inflate')), `a run that does not inflate is named: ${spoiled.errors}`);
+  await spoiled.close();
 
   check(page.errors.length === 0, `no console errors: ${page.errors}`);
   const outside = page.requests.filter((u) => !u.startsWith('file:'));
