@@ -10,9 +10,9 @@
 // decodes the base64, the worker inflates.
 async function inflate(deflated) {
   const stream = new DecompressionStream('deflate'), writer = stream.writable.getWriter();
-  writer.write(deflated);
-  writer.close();
-  return new Uint8Array(await new Response(stream.readable).arrayBuffer());
+  const written = Promise.all([writer.write(deflated), writer.close()]);
+  const [bytes] = await Promise.all([new Response(stream.readable).arrayBuffer(), written]);
+  return new Uint8Array(bytes);
 }
 
 // Each bitmap's own stretch of its run's pixel bytes.
@@ -194,8 +194,9 @@ const inspector = document.getElementById('inspector');
 const field = (name) => document.getElementById('inspect-' + name);
 let inspected = null;  // { canvas, x, y }
 
-function readInspected(speak) {
-  const { canvas, x, y } = inspected, bitmap = shownOn.get(canvas)();
+// (`bitmap`: the one the view shows now, unless told.)
+function readInspected(speak, bitmap = shownOn.get(inspected.canvas)()) {
+  const { x, y } = inspected;
   const at = 2 * (y * bitmap.width + x), high = bitmap.pixels[at], low = bitmap.pixels[at + 1];
   const value = (high << 8) | low;
   field('bitmap').textContent = nameOf(bitmap);
@@ -563,7 +564,7 @@ class Player {
     // and the page is not laid out anew.
     if (!this.playing) this.name(nameOf(bitmap));
     this.section.dataset.frame = frame;
-    if (this.inspecting()) readInspected(speak);
+    if (this.inspecting()) readInspected(speak, bitmap);
     else if (speak) say(nameOf(bitmap));
   }
 
