@@ -272,7 +272,10 @@ try {
         return [run.bitmaps.findIndex((other) => Buffer.from(rgba, 'latin1').equals(expectedRgba(other))), box];
       };
       let [shown, box] = await which();
-      for (let tries = 0; shown !== i && tries < 20; ++tries) [shown, box] = await page.wait(50) ?? await which();
+      for (let tries = 0; shown !== i && tries < 20; ++tries) {
+        await page.wait(50);
+        [shown, box] = await which();
+      }
       check(box[0] === b.width && box[1] === b.height, `${run.name}: the 1x view is ${b.width}x${b.height}: ${box}`);
       check(shown === i, `${run.name}: ${what} shows bitmap ${i}'s bytes, not ${shown}'s`);
     };
