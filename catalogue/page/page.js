@@ -364,11 +364,19 @@ class Player {
       element('div', { className: 'player' }, [this.controls(many), this.views, this.stripBox]),
       this.listing]);
     if (many) this.stepKeys();
-    // The views handed to the worker, which has the run's bytes.
-    this.drawn = answerOf('drawn:' + run.name);
-    const glyphs = this.strip.length ? answerOf('strip:' + run.name) : null;
+    this.handOver();
+    this.show(0);
+    if (run.animated && !reducedMotion.matches) this.play(false);
+  }
+
+  // The views handed to the worker, which has the run's bytes: `drawn` comes
+  // true once it has drawn them, and a font's glyph images come from it.
+  handOver() {
+    const { name, bitmaps } = this.run;
+    this.drawn = answerOf('drawn:' + name);
+    const glyphs = this.strip.length ? answerOf('strip:' + name) : null;
     const views = [this.actual, this.zoomed].map((canvas) => canvas.transferControlToOffscreen());
-    painter.postMessage({ name: run.name, views, bitmaps: run.bitmaps.map(({ width, height }) => ({ width, height })), strip: !!glyphs }, views);
+    painter.postMessage({ name, views, bitmaps: bitmaps.map(({ width, height }) => ({ width, height })), strip: !!glyphs }, views);
     glyphs?.then(async (pngs) => {
       // A few at a time: each image the browser starts to load costs a slow
       // machine some milliseconds.
@@ -377,8 +385,6 @@ class Player {
         showGlyph(this.strip[i], png);
       }
     });
-    this.show(0);
-    if (run.animated && !reducedMotion.matches) this.play(false);
   }
 
   // The current bitmap at 1x and enlarged, with the enlarged view's pixel
